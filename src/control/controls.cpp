@@ -1,0 +1,46 @@
+// The four controls: thin pass-throughs to the held endpoint volume.
+#include "control/endpoint_state.h"
+#include "control/percent.h"
+#include "quorvel.h"
+
+using quorvel::endpointState;
+
+extern "C" int QUORVEL_CALL MuteSet(int muted) {
+  IAudioEndpointVolume *volume = endpointState.endpointVolume;
+  if (volume != nullptr) {
+    // The flag goes through as given; a refused change has no report here.
+    volume->SetMute(muted, &endpointState.eventContext);
+  }
+  return 1;
+}
+
+extern "C" int QUORVEL_CALL MuteGet(void) {
+  IAudioEndpointVolume *volume = endpointState.endpointVolume;
+  BOOL muted = 0;
+  if (volume == nullptr || FAILED(volume->GetMute(&muted))) {
+    return 0;
+  }
+  return muted;
+}
+
+extern "C" int QUORVEL_CALL VolumeSet(int percent) {
+  IAudioEndpointVolume *volume = endpointState.endpointVolume;
+  if (volume == nullptr) {
+    return AUDCLNT_E_NOT_INITIALIZED;
+  }
+  return volume->SetMasterVolumeLevelScalar(quorvel::PercentToScalar(percent),
+                                            &endpointState.eventContext);
+}
+
+extern "C" int QUORVEL_CALL VolumeGet(int *percent) {
+  IAudioEndpointVolume *volume = endpointState.endpointVolume;
+  if (volume == nullptr) {
+    return 1;
+  }
+  float level = 0.0f;
+  if (FAILED(volume->GetMasterVolumeLevelScalar(&level)) || percent == nullptr) {
+    return 1;
+  }
+  *percent = quorvel::ScalarToPercent(level);
+  return 1;
+}

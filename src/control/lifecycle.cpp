@@ -1,0 +1,86 @@
+// InitEndPoint and UninitEndPoint: binding to the device and letting go.
+#include "control/endpoint_state.h"
+#include "notify/volume_callback.h"
+#include "quorvel.h"
+
+namespace quorvel {
+
+constinit EndpointState endpointState{nullptr, nullptr, nullptr, {}, 0};
+
+namespace {
+
+template <typename Interface> void releaseAndClear(Interface *&held) {
+  held->Release();
+  held = nullptr;
+}
+
+// A retry after a failed attempt drops what that attempt left behind, so
+// the new references do not overwrite (and leak) the old ones.
+void releasePartialBinding(EndpointState &state) {
+  if (state.enumerator != nullptr) {
+    releaseAndClear(state.enumerator);
+  }
+  if (state.device != nullptr) {
+    releaseAndClear(state.device);
+  }
+}
+
+} // namespace
+
+} // namespace quorvel
+
+using quorvel::endpointState;
+using quorvel::notifySink;
+
+extern "C" int QUORVEL_CALL InitEndPoint(VolumeChangeCallback callback) {
+  quorvel::EndpointState &state = endpointState;
+  if (state.endpointVolume != nullptr) {
+    return 0;
+  }
+  notifySink.SetHostCallback(callback);
+
+  // RPC_E_CHANGED_MODE (thread already multithreaded) still lets the calls
+  // below work; only a successful initialise is ours to balance later.
+  if (SUCCEEDED(CoInitialize(nullptr))) {
+    ++state.comInitCount;
+  }
+  if (FAILED(CoCreateGuid(&state.eventContext))) {
+    return 0;
+  }
+  quorvel::releasePartialBinding(state);
+  if (FAILED(CoCreateInstance(quorvel::platform::kClsidMMDeviceEnumerator, nullptr,
+                              CLSCTX_INPROC_SERVER, quorvel::platform::kIidIMMDeviceEnumerator,
+                              reinterpret_cast<void **>(&state.enumerator)))) {
+    return 0;
+  }
+  if (FAILED(state.enumerator->GetDefaultAudioEndpoint(eRender, eConsole, &state.device))) {
+    return 0;
+  }
+  if (FAILED(state.device->Activate(quorvel::platform::kIidIAudioEndpointVolume, CLSCTX_ALL,
+                                    nullptr, reinterpret_cast<void **>(&state.endpointVolume)))) {
+    return 0;
+  }
+  return SUCCEEDED(state.endpointVolume->RegisterControlChangeNotify(&notifySink)) ? 1 : 0;
+}
+
+extern "C" int QUORVEL_CALL UninitEndPoint(void) {
+  quorvel::EndpointState &state = endpointState;
+  if (state.enumerator != nullptr) {
+    if (state.endpointVolume != nullptr) {
+      // Nothing can be done about a refused withdrawal; we let go anyway.
+      state.endpointVolume->UnregisterControlChangeNotify(&notifySink);
+    }
+    quorvel::releaseAndClear(state.enumerator);
+  }
+  if (state.device != nullptr) {
+    quorvel::releaseAndClear(state.device);
+  }
+  if (state.endpointVolume != nullptr) {
+    quorvel::releaseAndClear(state.endpointVolume);
+  }
+  // Undo only our own initialisations, never the host's.
+  for (; state.comInitCount > 0; --state.comInitCount) {
+    CoUninitialize();
+  }
+  return 1;
+}

@@ -1,0 +1,54 @@
+#include "notify/volume_callback.h"
+
+#include "control/percent.h"
+
+namespace quorvel {
+
+constinit CAudioEndpointVolumeCallback notifySink;
+
+HRESULT STDMETHODCALLTYPE CAudioEndpointVolumeCallback::QueryInterface(REFIID riid,
+                                                                       void **ppvObject) {
+  if (ppvObject == nullptr) {
+    return E_POINTER;
+  }
+  if (platform::sameGuid(riid, platform::kIidIUnknown) ||
+      platform::sameGuid(riid, platform::kIidIAudioEndpointVolumeCallback)) {
+    AddRef();
+    *ppvObject = this;
+    return S_OK;
+  }
+  *ppvObject = nullptr;
+  return E_NOINTERFACE;
+}
+
+ULONG STDMETHODCALLTYPE CAudioEndpointVolumeCallback::AddRef() {
+  return static_cast<ULONG>(m_refCount.fetch_add(1) + 1);
+}
+
+// The object lives in static storage, so reaching 0 never frees it; an
+// unbalanced Release at 0 stays at 0 rather than wrapping.
+ULONG STDMETHODCALLTYPE CAudioEndpointVolumeCallback::Release() {
+  LONG count = m_refCount.load();
+  while (count > 0 && !m_refCount.compare_exchange_weak(count, count - 1)) {
+  }
+  return static_cast<ULONG>(count > 0 ? count - 1 : 0);
+}
+
+HRESULT STDMETHODCALLTYPE
+CAudioEndpointVolumeCallback::OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA pNotify) {
+  if (pNotify == nullptr) {
+    return E_INVALIDARG;
+  }
+  const VolumeChangeCallback callback = m_hostCallback.load(std::memory_order_relaxed);
+  if (callback != nullptr) {
+    // The host's result carries no meaning for the platform.
+    callback(pNotify->bMuted, ScalarToPercent(pNotify->fMasterVolume));
+  }
+  return S_OK;
+}
+
+void CAudioEndpointVolumeCallback::SetHostCallback(VolumeChangeCallback callback) {
+  m_hostCallback.store(callback, std::memory_order_relaxed);
+}
+
+} // namespace quorvel

@@ -1,0 +1,38 @@
+// The library's one boundary to the component runtime and the audio
+// endpoint interfaces: the SDK headers on Windows, the portable stand-in
+// elsewhere, plus the identifiers the library asks the platform for.
+#pragma once
+
+#ifdef _WIN32
+#include <endpointvolume.h>
+#include <mmdeviceapi.h>
+#include <windows.h>
+#ifndef AUDCLNT_E_NOT_INITIALIZED
+#define AUDCLNT_E_NOT_INITIALIZED static_cast<HRESULT>(0x88890001u)
+#endif
+#else
+#include "platform/portable_com.h"
+#endif
+
+#include <cstring>
+
+namespace quorvel::platform {
+
+// Defined here rather than taken from libuuid so both builds share one set.
+inline constexpr CLSID kClsidMMDeviceEnumerator = {
+    0xBCDE0395, 0xE52F, 0x467C, {0x8E, 0x3D, 0xC4, 0x57, 0x92, 0x91, 0x69, 0x2E}};
+inline constexpr IID kIidIMMDeviceEnumerator = {
+    0xA95664D2, 0x9614, 0x4F35, {0xA7, 0x46, 0xDE, 0x8D, 0xB6, 0x36, 0x17, 0xE6}};
+inline constexpr IID kIidIAudioEndpointVolume = {
+    0x5CDF2C82, 0x841E, 0x4546, {0x97, 0x22, 0x0C, 0xF7, 0x40, 0x78, 0x22, 0x9A}};
+inline constexpr IID kIidIUnknown = {
+    0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr IID kIidIAudioEndpointVolumeCallback = {
+    0x657804FA, 0xD6AD, 0x4496, {0x8A, 0x60, 0x35, 0x27, 0x52, 0xAF, 0x4F, 0x89}};
+
+// All 16 bytes compared, as the platform does.
+inline bool sameGuid(const GUID &a, const GUID &b) {
+  return std::memcmp(&a, &b, sizeof(GUID)) == 0;
+}
+
+} // namespace quorvel::platform

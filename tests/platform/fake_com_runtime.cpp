@@ -1,0 +1,73 @@
+#include "fake_com_runtime.h"
+
+#include "fake_audio.h"
+
+namespace fake {
+
+FakeComRuntime &com() {
+  static FakeComRuntime runtime;
+  return runtime;
+}
+
+} // namespace fake
+
+using fake::audio;
+using fake::Call;
+using fake::com;
+using fake::Step;
+
+HRESULT CoInitialize(LPVOID reserved) {
+  Call call{Step::CoInitialize};
+  call.pointer = reserved;
+  audio().record(call);
+  const HRESULT status = audio().statusOf(Step::CoInitialize, com().initialiseStatus);
+  if (SUCCEEDED(status)) {
+    ++com().depth;
+  }
+  return status;
+}
+
+void CoUninitialize() {
+  audio().record(Call{Step::CoUninitialize});
+  if (com().depth == 0) {
+    ++com().unbalancedUninitialise;
+    return;
+  }
+  --com().depth;
+}
+
+HRESULT CoCreateGuid(GUID *guid) {
+  audio().record(Call{Step::CoCreateGuid});
+  const HRESULT status = audio().statusOf(Step::CoCreateGuid);
+  if (FAILED(status)) {
+    return status;
+  }
+  *guid = GUID{com().nextGuid++, 0x5A5A, 0xA5A5, {1, 2, 3, 4, 5, 6, 7, 8}};
+  return S_OK;
+}
+
+HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid, LPVOID *ppv) {
+  Call call{Step::CoCreateInstance};
+  call.clsid = clsid;
+  call.iid = iid;
+  call.context = context;
+  call.pointer = outer;
+  audio().record(call);
+  if (ppv == nullptr) {
+    return E_POINTER;
+  }
+  *ppv = nullptr;
+  const HRESULT status = audio().statusOf(Step::CoCreateInstance);
+  if (FAILED(status)) {
+    return status;
+  }
+  constexpr HRESULT kClassNotRegistered = static_cast<HRESULT>(0x80040154u);
+  if (!quorvel::platform::sameGuid(clsid, quorvel::platform::kClsidMMDeviceEnumerator) ||
+      (context & CLSCTX_INPROC_SERVER) == 0) {
+    return kClassNotRegistered;
+  }
+  if (outer != nullptr) {
+    return static_cast<HRESULT>(0x80040110u); // CLASS_E_NOAGGREGATION
+  }
+  return audio().enumerator.QueryInterface(iid, ppv);
+}
