@@ -1,0 +1,68 @@
+#include "stand_in_factory.h"
+
+#include "fake_audio.h"
+
+namespace fake {
+
+namespace {
+
+constexpr IID kIidIClassFactory = {
+    0x00000001, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+// A class object in static storage: COM's references to it need no freeing.
+class EnumeratorFactory final : public IClassFactory {
+public:
+  // IUnknown
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override {
+    if (ppv == nullptr) {
+      return E_POINTER;
+    }
+    if (quorvel::platform::sameGuid(riid, quorvel::platform::kIidIUnknown) ||
+        quorvel::platform::sameGuid(riid, kIidIClassFactory)) {
+      *ppv = static_cast<IClassFactory *>(this);
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+  // IClassFactory
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown *outer, REFIID riid, void **ppv) override {
+    Call call{Step::CoCreateInstance};
+    call.iid = riid;
+    call.pointer = outer;
+    audio().record(call);
+    if (ppv == nullptr) {
+      return E_POINTER;
+    }
+    *ppv = nullptr;
+    const HRESULT status = audio().statusOf(Step::CoCreateInstance);
+    if (FAILED(status)) {
+      return status;
+    }
+    if (outer != nullptr) {
+      return CLASS_E_NOAGGREGATION;
+    }
+    return audio().enumerator.QueryInterface(riid, ppv);
+  }
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+};
+
+EnumeratorFactory factory;
+
+} // namespace
+
+StandInRegistration::StandInRegistration() {
+  status_ = CoRegisterClassObject(quorvel::platform::kClsidMMDeviceEnumerator, &factory,
+                                  CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
+}
+
+StandInRegistration::~StandInRegistration() {
+  if (SUCCEEDED(status_)) {
+    CoRevokeClassObject(cookie_);
+  }
+}
+
+} // namespace fake
