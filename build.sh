@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds Quorvel.dll for 32-bit and 64-bit Windows and stages it in dist/.
+# Builds Quorvel.dll and volumectl.exe for 32-bit and 64-bit Windows, stages
+# them in dist/, and shows volumectl working under Wine.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/packages.sh
@@ -9,7 +10,8 @@ for arch in x86 x64; do
   cmake --preset "$arch" >/dev/null
   cmake --build --preset "$arch"
   mkdir -p "dist/$arch"
-  cp "build/$arch/Quorvel.dll" "build/$arch/libQuorvel.dll.a" "dist/$arch/"
+  cp "build/$arch/Quorvel.dll" "build/$arch/libQuorvel.dll.a" "build/$arch/volumectl.exe" \
+    "dist/$arch/"
 done
 mkdir -p dist/include
 cp include/quorvel.h dist/include/
@@ -18,3 +20,12 @@ cp Quorvel.def dist/
 echo
 echo "Staged in dist/:"
 find dist -type f | sort | sed 's/^/  /'
+
+echo
+echo "volumectl under Wine, against Wine's own audio service (a null ALSA output)."
+echo "Wine keeps each process's mute flag to itself, so every run starts unmuted."
+for command in "get" "mute toggle" "mute toggle"; do
+  echo "\$ volumectl $command"
+  # shellcheck disable=SC2086
+  cmake/wine-run.sh build/wine x64 dist/x64/volumectl.exe $command || true
+done

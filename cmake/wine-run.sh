@@ -6,7 +6,7 @@
 # picks the audio Wine sees: "null" (default) gives it a null ALSA output as
 # the default device, "none" gives it no output device at all.
 set -euo pipefail
-wine_dir=$1 arch=$2
+wine_dir=$(realpath -m "$1") arch=$2
 shift 2
 
 case $arch in
@@ -41,7 +41,12 @@ esac
 ) 9>"$wine_dir.lock"
 
 if [ "$audio" = none ]; then
-  # ALSA complains on stderr that it finds no card; that is the point here.
-  exec "$loader" "$@" 2>/dev/null
+  # ALSA complains on stderr that it finds no card, which is the point here;
+  # the program's own messages still get through.
+  set +e
+  "$loader" "$@" 2> >(grep -v '^ALSA lib' >&2)
+  status=$?
+  wait
+  exit $status
 fi
 exec "$loader" "$@"
