@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the native unit tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and the checks of both DLLs.
+# Builds everything and runs every test:
+#   native  unit tests and the lifecycle fuzz run, under ASan and UBSan
+#   tsan    the concurrency tests under ThreadSanitizer
+#   fuzz    a bounded libFuzzer run over the lifecycle driver (clang)
+#   x86/x64 checks of each built DLL, then the DLL and volumectl under Wine
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/packages.sh
 ensure_packages
 
-for preset in native x86 x64; do
+for preset in native tsan fuzz x86 x64; do
   echo "=== $preset ==="
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"

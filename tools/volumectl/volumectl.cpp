@@ -138,8 +138,7 @@ int watch(int argc, char **argv) {
     return usage();
   }
   const ULONGLONG deadline = seconds < 0 ? 0 : GetTickCount64() + seconds * 1000ULL;
-  std::printf("watching for volume and mute changes%s\n",
-              seconds < 0 ? " (Ctrl+C to stop)" : "");
+  std::printf("watching for volume and mute changes%s\n", seconds < 0 ? " (Ctrl+C to stop)" : "");
   printState();
   std::fflush(stdout);
   SetConsoleCtrlHandler(onConsoleControl, TRUE);
