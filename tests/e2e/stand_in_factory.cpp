@@ -34,18 +34,7 @@ public:
     call.iid = riid;
     call.pointer = outer;
     audio().record(call);
-    if (ppv == nullptr) {
-      return E_POINTER;
-    }
-    *ppv = nullptr;
-    const HRESULT status = audio().statusOf(Step::CoCreateInstance);
-    if (FAILED(status)) {
-      return status;
-    }
-    if (outer != nullptr) {
-      return CLASS_E_NOAGGREGATION;
-    }
-    return audio().enumerator.QueryInterface(riid, ppv);
+    return audio().createEnumerator(outer, riid, ppv);
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 };

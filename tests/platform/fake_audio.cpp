@@ -373,6 +373,22 @@ int FakeAudioService::notifySinks(AUDIO_VOLUME_NOTIFICATION_DATA *record) {
   return called;
 }
 
+HRESULT FakeAudioService::createEnumerator(IUnknown *outer, REFIID riid, void **ppv) {
+  if (ppv == nullptr) {
+    return E_POINTER;
+  }
+  *ppv = nullptr;
+  const HRESULT status = statusOf(Step::CoCreateInstance);
+  if (FAILED(status)) {
+    return status;
+  }
+  constexpr HRESULT kNoAggregation = static_cast<HRESULT>(0x80040110u);
+  if (outer != nullptr) {
+    return kNoAggregation;
+  }
+  return enumerator.QueryInterface(riid, ppv);
+}
+
 FakeEndpointVolume *FakeAudioService::freeVolume() {
   for (FakeEndpointVolume &volume : volumes) {
     if (volume.references() == 0) {

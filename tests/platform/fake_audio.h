@@ -203,6 +203,10 @@ public:
   // how many were called.
   int notifySinks(AUDIO_VOLUME_NOTIFICATION_DATA *record);
 
+  // Creates the enumerator for CoCreateInstance, already recorded by the
+  // caller: fails on request, refuses aggregation, answers riid.
+  HRESULT createEnumerator(IUnknown *outer, REFIID riid, void **ppv);
+
   // An endpoint volume object not handed out yet, or null.
   FakeEndpointVolume *freeVolume();
 

@@ -53,21 +53,13 @@ HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID 
   call.context = context;
   call.pointer = outer;
   audio().record(call);
-  if (ppv == nullptr) {
-    return E_POINTER;
-  }
-  *ppv = nullptr;
-  const HRESULT status = audio().statusOf(Step::CoCreateInstance);
-  if (FAILED(status)) {
-    return status;
-  }
   constexpr HRESULT kClassNotRegistered = static_cast<HRESULT>(0x80040154u);
   if (!quorvel::platform::sameGuid(clsid, quorvel::platform::kClsidMMDeviceEnumerator) ||
       (context & CLSCTX_INPROC_SERVER) == 0) {
+    if (ppv != nullptr) {
+      *ppv = nullptr;
+    }
     return kClassNotRegistered;
   }
-  if (outer != nullptr) {
-    return static_cast<HRESULT>(0x80040110u); // CLASS_E_NOAGGREGATION
-  }
-  return audio().enumerator.QueryInterface(iid, ppv);
+  return audio().createEnumerator(outer, iid, ppv);
 }
