@@ -14,4 +14,6 @@ for preset in native tsan fuzz x86 x64; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
   ctest --preset "$preset" -j 2
+  # The figures of the lifecycle fuzz run, from the log of this test run.
+  grep -h "lifecycle fuzz:" "build/$preset/Testing/Temporary/LastTest.log" || true
 done
