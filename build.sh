@@ -5,6 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/packages.sh
 ensure_packages
+ensure_i386_programs
 
 for arch in x86 x64; do
   cmake --preset "$arch" >/dev/null

@@ -8,6 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/packages.sh
 ensure_packages
+ensure_i386_programs
 
 for preset in native tsan fuzz x86 x64; do
   echo "=== $preset ==="

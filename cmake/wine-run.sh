@@ -15,7 +15,8 @@ case $arch in
   *) echo "wine-run.sh: unknown architecture '$arch'" >&2; exit 2 ;;
 esac
 # Some kernels cannot execute 32-bit Linux programs, which the 32-bit Wine
-# loader is; the test is then skipped, and says why.
+# loader is (test.sh lets qemu run them where it can); the test is then
+# skipped, and says why.
 if ! "$loader" --version >/dev/null 2>&1; then
   echo "SKIPPED: $loader cannot run on this machine ($(uname -r)); no $arch Wine here" >&2
   exit 77
@@ -32,10 +33,18 @@ case $audio in
   none) rm -f "$HOME/.asoundrc" ;;
 esac
 
+# One 64-bit prefix serves both loaders. Its 32-bit half (syswow64) is only
+# filled in where 32-bit programs could run when it was made, so a prefix
+# made without it is made again for the 32-bit runs.
 (
   flock 9
+  if [ "$arch" = x86 ] && [ -f "$WINEPREFIX/system.reg" ] &&
+    [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+    /usr/lib/wine/wineserver -k 2>/dev/null || true
+    rm -rf "$WINEPREFIX"
+  fi
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    "$loader" wineboot --init >/dev/null 2>&1
+    /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
     /usr/lib/wine/wineserver -w
   fi
 ) 9>"$wine_dir.lock"
