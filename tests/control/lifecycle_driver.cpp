@@ -116,7 +116,7 @@ bool LifecycleDriver::step(ChoiceSource &choices) {
   if (operation < 3) {
     init(choices);
   } else if (operation < 5) {
-    uninit();
+    uninit(choices);
   } else if (operation < 11) {
     control(choices);
   } else {
@@ -165,9 +165,24 @@ void LifecycleDriver::init(ChoiceSource &choices) {
   }
 }
 
-void LifecycleDriver::uninit() {
+void LifecycleDriver::uninit(ChoiceSource &choices) {
+  // A refused withdrawal leaves the sink with the platform; the library
+  // still lets go of everything.
+  const bool refused = choices.next() % 8 == 0;
+  if (refused) {
+    audio().failAt(Step::UnregisterControlChangeNotify);
+    ++figures_.faultsInjected;
+  }
   if (UninitEndPoint() != 1) {
     fail("UninitEndPoint must return 1");
+  }
+  audio().clearFaults();
+  if (refused && expectRegistered_) {
+    if (audio().sinkCount() != 1 || sinkReferences() != 2u) {
+      fail("a refused withdrawal must leave exactly the platform's hold");
+    }
+    // The platform drops the registration later, on its own.
+    audio().unregisterSink(&quorvel::notifySink);
   }
   expectedComDepth_ = 0;
   expectRegistered_ = false;

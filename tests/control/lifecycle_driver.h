@@ -66,7 +66,7 @@ public:
 
 private:
   void init(ChoiceSource &choices);
-  void uninit();
+  void uninit(ChoiceSource &choices);
   void control(ChoiceSource &choices);
   void notify(ChoiceSource &choices);
   bool checkInvariants();
