@@ -66,9 +66,10 @@ TEST_F(ConcurrencyLifecycle, BindUnbindCyclesOnlyNotifyWhileRegistered) {
       delivered += audio().notifySinks(&record);
     }
   });
+  // EXPECT, not ASSERT: an early return would leave the thread unjoined.
   for (int cycle = 0; cycle < 2000; ++cycle) {
-    ASSERT_EQ(InitEndPoint(&countHost), 1);
-    ASSERT_EQ(UninitEndPoint(), 1);
+    EXPECT_EQ(InitEndPoint(&countHost), 1);
+    EXPECT_EQ(UninitEndPoint(), 1);
     audio().clearCalls();
   }
   stop = true;
