@@ -50,3 +50,8 @@ HRESULT CoCreateInstance(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID *ppv) {
   *ppv = &lean::enumerator;
   return S_OK;
 }
+BOOL GetModuleHandleExW(DWORD, LPCWSTR, HMODULE *module) {
+  *module = nullptr;
+  return 1;
+}
+DWORD GetCurrentThreadId() { return 1; }

@@ -20,7 +20,9 @@ extern "C" int QUORVEL_CALL MuteGet(void) {
   if (volume == nullptr || FAILED(volume->GetMute(&muted))) {
     return 0;
   }
-  return muted;
+  // Platforms may store whatever flag they were given (2, -1, ...); hosts
+  // are promised exactly 0 or 1.
+  return muted != 0 ? 1 : 0;
 }
 
 extern "C" int QUORVEL_CALL VolumeSet(int percent) {

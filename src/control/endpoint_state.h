@@ -14,8 +14,10 @@ struct EndpointState {
   IAudioEndpointVolume *endpointVolume;
   // Made afresh by each binding attempt; marks every change the library makes.
   GUID eventContext;
-  // Successful CoInitialize calls not yet balanced by CoUninitialize.
+  // Successful CoInitialize calls on comInitThread not yet balanced.
   int comInitCount;
+  // The thread those calls were made on; COM initialisation is per thread.
+  DWORD comInitThread;
 };
 
 extern constinit EndpointState endpointState;

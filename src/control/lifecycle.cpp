@@ -5,7 +5,7 @@
 
 namespace quorvel {
 
-constinit EndpointState endpointState{nullptr, nullptr, nullptr, {}, 0};
+constinit EndpointState endpointState{nullptr, nullptr, nullptr, {}, 0, 0};
 
 namespace {
 
@@ -25,6 +25,28 @@ void releasePartialBinding(EndpointState &state) {
   }
 }
 
+// Counts a successful CoInitialize (S_FALSE included) of the calling thread.
+// A binding attempt on another thread starts a new count: the old thread's
+// initialisations can only be undone on that thread, and never by us.
+void countComInit(EndpointState &state) {
+  const DWORD thread = GetCurrentThreadId();
+  if (state.comInitThread != thread) {
+    state.comInitThread = thread;
+    state.comInitCount = 0;
+  }
+  ++state.comInitCount;
+}
+
+// Once the sink is registered the platform may call it at any time, also
+// after the host has freed the library (or mid-delivery while it does), so
+// the module stays mapped for the rest of the process. A failed pin leaves
+// things as they were without it, so its result is not looked at.
+void pinModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     reinterpret_cast<LPCWSTR>(&notifySink), &module);
+}
+
 } // namespace
 
 } // namespace quorvel
@@ -42,7 +64,7 @@ extern "C" int QUORVEL_CALL InitEndPoint(VolumeChangeCallback callback) {
   // RPC_E_CHANGED_MODE (thread already multithreaded) still lets the calls
   // below work; only a successful initialise is ours to balance later.
   if (SUCCEEDED(CoInitialize(nullptr))) {
-    ++state.comInitCount;
+    quorvel::countComInit(state);
   }
   if (FAILED(CoCreateGuid(&state.eventContext))) {
     return 0;
@@ -60,6 +82,7 @@ extern "C" int QUORVEL_CALL InitEndPoint(VolumeChangeCallback callback) {
                                     nullptr, reinterpret_cast<void **>(&state.endpointVolume)))) {
     return 0;
   }
+  quorvel::pinModule();
   return SUCCEEDED(state.endpointVolume->RegisterControlChangeNotify(&notifySink)) ? 1 : 0;
 }
 
@@ -78,9 +101,12 @@ extern "C" int QUORVEL_CALL UninitEndPoint(void) {
   if (state.endpointVolume != nullptr) {
     quorvel::releaseAndClear(state.endpointVolume);
   }
-  // Undo only our own initialisations, never the host's.
-  for (; state.comInitCount > 0; --state.comInitCount) {
-    CoUninitialize();
+  // Undo only our own initialisations, never the host's, and only on the
+  // thread they belong to; elsewhere the count waits for that thread.
+  if (state.comInitThread == GetCurrentThreadId()) {
+    for (; state.comInitCount > 0; --state.comInitCount) {
+      CoUninitialize();
+    }
   }
   return 1;
 }

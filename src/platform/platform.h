@@ -14,8 +14,6 @@
 #include "platform/portable_com.h"
 #endif
 
-#include <cstring>
-
 namespace quorvel::platform {
 
 // Defined here rather than taken from libuuid so both builds share one set.
@@ -30,9 +28,28 @@ inline constexpr IID kIidIUnknown = {
 inline constexpr IID kIidIAudioEndpointVolumeCallback = {
     0x657804FA, 0xD6AD, 0x4496, {0x8A, 0x60, 0x35, 0x27, 0x52, 0xAF, 0x4F, 0x89}};
 
-// All 16 bytes compared, as the platform does.
-inline bool sameGuid(const GUID &a, const GUID &b) {
-  return std::memcmp(&a, &b, sizeof(GUID)) == 0;
+// All 16 bytes compared, as the platform does; field by field, so that it
+// also works in constant expressions.
+constexpr bool sameGuid(const GUID &a, const GUID &b) {
+  if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) {
+    return false;
+  }
+  for (int i = 0; i < 8; ++i) {
+    if (a.Data4[i] != b.Data4[i]) {
+      return false;
+    }
+  }
+  return true;
 }
+
+#ifdef _WIN32
+// A mistyped byte would pass every test that compares with these same
+// constants, so the Windows builds hold each one against the SDK's own.
+static_assert(sameGuid(kClsidMMDeviceEnumerator, __uuidof(MMDeviceEnumerator)));
+static_assert(sameGuid(kIidIMMDeviceEnumerator, __uuidof(IMMDeviceEnumerator)));
+static_assert(sameGuid(kIidIAudioEndpointVolume, __uuidof(IAudioEndpointVolume)));
+static_assert(sameGuid(kIidIUnknown, __uuidof(IUnknown)));
+static_assert(sameGuid(kIidIAudioEndpointVolumeCallback, __uuidof(IAudioEndpointVolumeCallback)));
+#endif
 
 } // namespace quorvel::platform

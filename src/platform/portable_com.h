@@ -20,6 +20,7 @@ using FLOAT = float;
 using LPVOID = void *;
 using LPCWSTR = const char16_t *;
 using LPWSTR = char16_t *;
+using HMODULE = struct HINSTANCE__ *;
 
 struct GUID {
   std::uint32_t Data1;
@@ -45,6 +46,9 @@ constexpr HRESULT AUDCLNT_E_NOT_INITIALIZED = static_cast<HRESULT>(0x88890001u);
 
 constexpr DWORD CLSCTX_INPROC_SERVER = 0x1;
 constexpr DWORD CLSCTX_ALL = 0x17;
+
+constexpr DWORD GET_MODULE_HANDLE_EX_FLAG_PIN = 0x1;
+constexpr DWORD GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS = 0x4;
 
 inline bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
 inline bool FAILED(HRESULT hr) { return hr < 0; }
@@ -127,9 +131,12 @@ struct IAudioEndpointVolume : IUnknown {
                                                    float *pflVolumeIncrementdB) = 0;
 };
 
-// The component runtime; the test suite links a fake of these.
+// The component runtime and the few system calls the library makes; the
+// test suite links a fake of these.
 HRESULT CoInitialize(LPVOID pvReserved);
 void CoUninitialize();
 HRESULT CoCreateGuid(GUID *pguid);
 HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid,
                          LPVOID *ppv);
+BOOL GetModuleHandleExW(DWORD dwFlags, LPCWSTR lpModuleName, HMODULE *phModule);
+DWORD GetCurrentThreadId();

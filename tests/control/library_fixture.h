@@ -57,6 +57,8 @@ protected:
   static void resetAll() {
     fake::audio().clearFaults();
     UninitEndPoint();
+    // This call, too, may only undo initialisations the library made.
+    EXPECT_EQ(fake::com().unbalancedUninitialise, 0);
     fake::audio().reset();
     fake::com().reset();
     HostRecorder::reset();

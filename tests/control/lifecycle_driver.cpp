@@ -90,6 +90,9 @@ std::uint32_t ByteChoices::next() {
 LifecycleDriver::LifecycleDriver() {
   audio().clearFaults();
   UninitEndPoint();
+  if (com().unbalancedUninitialise != 0) {
+    fail("UninitEndPoint undid an initialisation the library never made");
+  }
   audio().reset();
   com().reset();
   audio().delivery = fake::Delivery::CallerThread;
@@ -131,9 +134,13 @@ void LifecycleDriver::init(ChoiceSource &choices) {
   const std::uint64_t callsBefore = Host::calls;
   VolumeChangeCallback callback = choices.next() % 4 == 0 ? nullptr : &Host::callback;
 
-  static const Step kSteps[] = {Step::CoInitialize,     Step::CoCreateGuid,
-                                Step::CoCreateInstance, Step::GetDefaultAudioEndpoint,
-                                Step::Activate,         Step::RegisterControlChangeNotify};
+  static const Step kSteps[] = {Step::CoInitialize,
+                                Step::CoCreateGuid,
+                                Step::CoCreateInstance,
+                                Step::GetDefaultAudioEndpoint,
+                                Step::Activate,
+                                Step::PinModule,
+                                Step::RegisterControlChangeNotify};
   const std::uint32_t faultPick = choices.next() % 12;
   const bool faulted = faultPick < std::size(kSteps);
   if (faulted) {
@@ -154,7 +161,9 @@ void LifecycleDriver::init(ChoiceSource &choices) {
   }
   const bool initialised = !(faulted && kSteps[faultPick] == Step::CoInitialize);
   expectedComDepth_ += initialised ? 1 : 0;
-  const bool shouldBind = !faulted || kSteps[faultPick] == Step::CoInitialize;
+  // Neither a refused CoInitialize nor a refused pin stops the binding.
+  const bool shouldBind =
+      !faulted || kSteps[faultPick] == Step::CoInitialize || kSteps[faultPick] == Step::PinModule;
   if (result != (shouldBind ? 1 : 0)) {
     fail("InitEndPoint returned " + std::to_string(result));
   }
@@ -237,7 +246,7 @@ void LifecycleDriver::control(ChoiceSource &choices) {
     break;
   default: {
     const int muted = MuteGet();
-    const int expected = bound && !faulted ? audio().muted.load() : 0;
+    const int expected = bound && !faulted && audio().muted.load() != 0 ? 1 : 0;
     if (muted != expected) {
       fail("MuteGet returned " + std::to_string(muted));
     }
@@ -302,8 +311,8 @@ bool LifecycleDriver::checkInvariants() {
       sinkReferences() != 1u + static_cast<ULONG>(audio().sinkCount())) {
     return fail("sink count is not 1 plus the platform's holds");
   }
-  if (com().depth != expectedComDepth_ || com().unbalancedUninitialise != 0) {
-    return fail("component runtime unbalanced: depth " + std::to_string(com().depth) +
+  if (com().depth() != expectedComDepth_ || com().unbalancedUninitialise != 0) {
+    return fail("component runtime unbalanced: depth " + std::to_string(com().depth()) +
                 ", expected " + std::to_string(expectedComDepth_) + ", " +
                 std::to_string(com().unbalancedUninitialise) + " unmatched CoUninitialize");
   }

@@ -1,3 +1,4 @@
+#include <thread>
 #include <vector>
 
 #include "library_fixture.h"
@@ -29,9 +30,13 @@ std::vector<Step> withoutReleases(const std::vector<Step> &steps) {
 TEST_F(LibraryTest, InitCallsThePlatformInOrderWithTheDocumentedArguments) {
   ASSERT_EQ(InitEndPoint(&HostRecorder::callback), 1);
 
-  const std::vector<Step> expected = {Step::CoInitialize,     Step::CoCreateGuid,
-                                      Step::CoCreateInstance, Step::GetDefaultAudioEndpoint,
-                                      Step::Activate,         Step::RegisterControlChangeNotify};
+  const std::vector<Step> expected = {Step::CoInitialize,
+                                      Step::CoCreateGuid,
+                                      Step::CoCreateInstance,
+                                      Step::GetDefaultAudioEndpoint,
+                                      Step::Activate,
+                                      Step::PinModule,
+                                      Step::RegisterControlChangeNotify};
   EXPECT_EQ(audio().steps(), expected);
 
   const std::vector<fake::Call> calls = audio().calls();
@@ -47,7 +52,27 @@ TEST_F(LibraryTest, InitCallsThePlatformInOrderWithTheDocumentedArguments) {
   EXPECT_TRUE(sameGuid(activate.iid, platform::kIidIAudioEndpointVolume));
   EXPECT_EQ(activate.context, 0x17u);
   EXPECT_EQ(activate.pointer, nullptr);
+  // Pinned by an address inside the module, just before the platform may
+  // start holding the sink.
+  EXPECT_EQ(calls[5].context, 0x5u) << "FROM_ADDRESS | PIN";
   EXPECT_EQ(calls[5].pointer, static_cast<const void *>(&notifySink));
+  EXPECT_EQ(calls[6].pointer, static_cast<const void *>(&notifySink));
+}
+
+TEST_F(LibraryTest, TheModuleIsPinnedOnlyOnceRegistrationIsReached) {
+  for (Step step : {Step::CoCreateGuid, Step::CoCreateInstance, Step::GetDefaultAudioEndpoint,
+                    Step::Activate}) {
+    audio().failAt(step);
+    EXPECT_EQ(InitEndPoint(&HostRecorder::callback), 0);
+    audio().clearFaults();
+    UninitEndPoint();
+  }
+  EXPECT_EQ(audio().countOf(Step::PinModule), 0);
+
+  // A refused pin changes nothing else: the binding still works.
+  audio().failAt(Step::PinModule);
+  EXPECT_EQ(InitEndPoint(&HostRecorder::callback), 1);
+  EXPECT_EQ(audio().sinkCount(), 1);
 }
 
 TEST_F(LibraryTest, InitHoldsOneReferenceToEachObjectAndRegistersTheSink) {
@@ -84,7 +109,7 @@ TEST_P(InitFailureTest, ReturnsZeroKeepsWhatWasObtainedAndUninitReleasesIt) {
   EXPECT_EQ(state().endpointVolume != nullptr, failure.volumeHeld);
   EXPECT_EQ(audio().steps().back(), failure.step);
   EXPECT_EQ(audio().sinkCount(), 0);
-  EXPECT_EQ(com().depth, 1) << "the runtime stays initialised until UninitEndPoint";
+  EXPECT_EQ(com().depth(), 1) << "the runtime stays initialised until UninitEndPoint";
 
   audio().clearFaults();
   audio().clearCalls();
@@ -247,8 +272,72 @@ TEST_F(LibraryTest, FailedAttemptsEachBalanceTheirOwnInitialise) {
   EXPECT_EQ(InitEndPoint(&HostRecorder::callback), 0);
   audio().clearFaults();
   EXPECT_EQ(InitEndPoint(&HostRecorder::callback), 1);
-  EXPECT_EQ(com().depth, 3);
+  EXPECT_EQ(com().depth(), 3);
   UninitEndPoint();
-  EXPECT_EQ(com().depth, 0);
+  EXPECT_EQ(com().depth(), 0);
   EXPECT_EQ(audio().countOf(Step::CoUninitialize), 3);
+}
+
+namespace {
+
+// Runs fn on a thread of its own and waits for it.
+template <typename Fn> void onOtherThread(Fn fn) { std::thread(fn).join(); }
+
+int uninitialisesOn(unsigned long thread) {
+  int count = 0;
+  for (const fake::Call &call : audio().calls()) {
+    count += call.step == Step::CoUninitialize && call.thread == thread ? 1 : 0;
+  }
+  return count;
+}
+
+} // namespace
+
+TEST_F(LibraryTest, LettingGoOnAnotherThreadLeavesEveryThreadsRuntimeAlone) {
+  unsigned long binder = 0;
+  onOtherThread([&] {
+    binder = fake::currentThreadId();
+    EXPECT_EQ(InitEndPoint(&HostRecorder::callback), 1);
+  });
+  com().initialiseStatus = S_FALSE; // the host's own initialisation of this thread
+  CoInitialize(nullptr);
+  audio().clearCalls();
+
+  EXPECT_EQ(UninitEndPoint(), 1);
+  EXPECT_EQ(audio().countOf(Step::CoUninitialize), 0) << "not this thread's to undo";
+  EXPECT_EQ(com().depth(), 1);
+  EXPECT_EQ(audio().outstandingReferences(), 0) << "the objects are released from any thread";
+  EXPECT_EQ(com().depths[binder], 1) << "only the binding thread could undo its own";
+  CoUninitialize();
+}
+
+TEST_F(LibraryTest, BindingOnAnotherThreadStartsAFreshCount) {
+  // Two failed attempts on workers, each initialising its own thread.
+  audio().failAt(Step::GetDefaultAudioEndpoint);
+  for (int i = 0; i < 2; ++i) {
+    onOtherThread([] { EXPECT_EQ(InitEndPoint(&HostRecorder::callback), 0); });
+  }
+  audio().clearFaults();
+  com().initialiseStatus = S_FALSE; // the host's own apartment on this thread
+  CoInitialize(nullptr);
+
+  ASSERT_EQ(InitEndPoint(&HostRecorder::callback), 1);
+  audio().clearCalls();
+  UninitEndPoint();
+  EXPECT_EQ(uninitialisesOn(fake::currentThreadId()), 1) << "only the library's own S_FALSE";
+  EXPECT_EQ(com().depth(), 1) << "the host's initialisation survives";
+  CoUninitialize();
+  // The workers' initialisations are the ones the library cannot undo.
+  EXPECT_EQ(com().totalDepth(), 2);
+  com().depths.clear();
+}
+
+TEST_F(LibraryTest, TheBindingThreadStillBalancesAfterALetGoElsewhere) {
+  ASSERT_EQ(InitEndPoint(&HostRecorder::callback), 1);
+  onOtherThread([] { UninitEndPoint(); });
+  EXPECT_EQ(com().depth(), 1);
+  audio().clearCalls();
+  UninitEndPoint();
+  EXPECT_EQ(uninitialisesOn(fake::currentThreadId()), 1);
+  EXPECT_EQ(com().depth(), 0);
 }

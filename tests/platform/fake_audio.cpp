@@ -47,6 +47,7 @@ const char *stepName(Step step) {
                                                  "CoCreateInstance",
                                                  "GetDefaultAudioEndpoint",
                                                  "Activate",
+                                                 "PinModule",
                                                  "RegisterControlChangeNotify",
                                                  "UnregisterControlChangeNotify",
                                                  "SetMasterVolumeLevelScalar",
@@ -155,7 +156,7 @@ HRESULT STDMETHODCALLTYPE FakeEndpointVolume::GetMute(BOOL *muted) {
   if (muted == nullptr) {
     return E_POINTER;
   }
-  *muted = service_.muted.load() != 0 ? 1 : 0;
+  *muted = service_.muted.load();
   return S_OK;
 }
 
@@ -268,8 +269,10 @@ HRESULT FakeAudioService::statusOf(Step step, HRESULT okStatus) const {
 }
 
 void FakeAudioService::record(const Call &call) {
+  Call recorded = call;
+  recorded.thread = currentThreadId();
   ServiceLockGuard guard(lock_);
-  calls_.push_back(call);
+  calls_.push_back(recorded);
 }
 
 std::vector<Call> FakeAudioService::calls() const {
@@ -344,7 +347,8 @@ int FakeAudioService::sinkCount() const {
 
 void FakeAudioService::applyChange(float newLevel, BOOL newMuted, LPCGUID context) {
   level = newLevel;
-  muted = newMuted != 0 ? 1 : 0;
+  // Stored and reported as given, as some platforms do (2 stays 2).
+  muted = newMuted;
   AUDIO_VOLUME_NOTIFICATION_DATA record{};
   record.guidEventContext = context != nullptr ? *context : GUID{};
   record.bMuted = muted.load();

@@ -20,6 +20,7 @@ enum class Step {
   CoCreateInstance,
   GetDefaultAudioEndpoint,
   Activate,
+  PinModule,
   RegisterControlChangeNotify,
   UnregisterControlChangeNotify,
   SetMasterVolumeLevelScalar,
@@ -36,17 +37,18 @@ const char *stepName(Step step);
 // One recorded call; only the fields its step uses are set.
 struct Call {
   Step step;
-  GUID clsid{};            // CoCreateInstance
-  GUID iid{};              // CoCreateInstance, Activate
-  DWORD context = 0;       // CLSCTX of CoCreateInstance, Activate
-  int dataFlow = -1;       // GetDefaultAudioEndpoint
-  int role = -1;           // GetDefaultAudioEndpoint
-  const void *pointer{};   // outer object, activation params, reserved, sink,
-                           // or the object released
-  float level = 0.0f;      // SetMasterVolumeLevelScalar
-  BOOL flag = 0;           // SetMute
-  bool hasContext = false; // a change carrying an event context
-  GUID eventContext{};     // its value
+  GUID clsid{};             // CoCreateInstance
+  GUID iid{};               // CoCreateInstance, Activate
+  DWORD context = 0;        // CLSCTX of CoCreateInstance, Activate; flags of PinModule
+  int dataFlow = -1;        // GetDefaultAudioEndpoint
+  int role = -1;            // GetDefaultAudioEndpoint
+  const void *pointer{};    // outer object, activation params, reserved, sink,
+                            // the address pinned, or the object released
+  float level = 0.0f;       // SetMasterVolumeLevelScalar
+  BOOL flag = 0;            // SetMute
+  bool hasContext = false;  // a change carrying an event context
+  GUID eventContext{};      // its value
+  unsigned long thread = 0; // the thread that made the call (every step)
 };
 
 // How a change reaches the registered sinks.
@@ -180,7 +182,7 @@ public:
   // Status the step returns now: a fault, or okStatus.
   HRESULT statusOf(Step step, HRESULT okStatus = S_OK) const;
 
-  // Records a call (on the thread making it).
+  // Records a call and the thread making it.
   void record(const Call &call);
   std::vector<Call> calls() const;
   std::vector<Step> steps() const;

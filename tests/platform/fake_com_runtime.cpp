@@ -4,6 +4,19 @@
 
 namespace fake {
 
+int FakeComRuntime::depth() const {
+  const auto found = depths.find(currentThreadId());
+  return found == depths.end() ? 0 : found->second;
+}
+
+int FakeComRuntime::totalDepth() const {
+  int total = 0;
+  for (const auto &[thread, depth] : depths) {
+    total += depth;
+  }
+  return total;
+}
+
 FakeComRuntime &com() {
   static FakeComRuntime runtime;
   return runtime;
@@ -22,18 +35,19 @@ HRESULT CoInitialize(LPVOID reserved) {
   audio().record(call);
   const HRESULT status = audio().statusOf(Step::CoInitialize, com().initialiseStatus);
   if (SUCCEEDED(status)) {
-    ++com().depth;
+    ++com().depths[fake::currentThreadId()];
   }
   return status;
 }
 
 void CoUninitialize() {
   audio().record(Call{Step::CoUninitialize});
-  if (com().depth == 0) {
+  int &depth = com().depths[fake::currentThreadId()];
+  if (depth == 0) {
     ++com().unbalancedUninitialise;
     return;
   }
-  --com().depth;
+  --depth;
 }
 
 HRESULT CoCreateGuid(GUID *guid) {
@@ -63,3 +77,15 @@ HRESULT CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID 
   }
   return audio().createEnumerator(outer, iid, ppv);
 }
+
+BOOL GetModuleHandleExW(DWORD flags, LPCWSTR name, HMODULE *module) {
+  Call call{Step::PinModule};
+  call.context = flags;
+  call.pointer = name;
+  audio().record(call);
+  static int image;
+  *module = FAILED(audio().statusOf(Step::PinModule)) ? nullptr : reinterpret_cast<HMODULE>(&image);
+  return *module != nullptr ? 1 : 0;
+}
+
+DWORD GetCurrentThreadId() { return static_cast<DWORD>(fake::currentThreadId()); }

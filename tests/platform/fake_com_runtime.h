@@ -1,8 +1,11 @@
-// The fake component runtime linked by the native test build: the four
-// runtime functions the library calls, recorded into the fake service.
+// The fake system runtime linked by the native test build: the component
+// runtime functions and the two KERNEL32 calls the library makes, recorded
+// into the fake service. Like the real runtime, it keeps the component
+// runtime's initialisation per thread.
 #pragma once
 
 #include <cstdint>
+#include <map>
 
 #include "platform/platform.h"
 
@@ -12,13 +15,16 @@ struct FakeComRuntime {
   // What CoInitialize answers when it does not fail on request: S_OK on a
   // fresh thread, S_FALSE when already initialised, or RPC_E_CHANGED_MODE.
   HRESULT initialiseStatus = S_OK;
-  // Successful CoInitialize calls not yet balanced.
-  int depth = 0;
-  // CoUninitialize calls made with nothing left to balance.
+  // Successful CoInitialize calls not yet balanced, by thread.
+  std::map<unsigned long, int> depths;
+  // CoUninitialize calls made on a thread with nothing left to balance.
   int unbalancedUninitialise = 0;
   // Seed of the next GUID CoCreateGuid hands out.
   std::uint32_t nextGuid = 1;
 
+  // Unbalanced initialisations on the calling thread, or on any thread.
+  int depth() const;
+  int totalDepth() const;
   void reset() { *this = FakeComRuntime{}; }
 };
 
