@@ -54,4 +54,32 @@ StandInRegistration::~StandInRegistration() {
   }
 }
 
+IAudioEndpointVolumeCallback *registeredSink() {
+  for (const Call &call : audio().calls()) {
+    if (call.step == Step::RegisterControlChangeNotify) {
+      return static_cast<IAudioEndpointVolumeCallback *>(const_cast<void *>(call.pointer));
+    }
+  }
+  return nullptr;
+}
+
+IAudioEndpointVolume *openOtherClient() {
+  namespace platform = quorvel::platform;
+  IMMDeviceEnumerator *enumerator = nullptr;
+  if (FAILED(CoCreateInstance(platform::kClsidMMDeviceEnumerator, nullptr, CLSCTX_INPROC_SERVER,
+                              platform::kIidIMMDeviceEnumerator,
+                              reinterpret_cast<void **>(&enumerator)))) {
+    return nullptr;
+  }
+  IMMDevice *device = nullptr;
+  IAudioEndpointVolume *volume = nullptr;
+  if (SUCCEEDED(enumerator->GetDefaultAudioEndpoint(eRender, eConsole, &device))) {
+    device->Activate(platform::kIidIAudioEndpointVolume, CLSCTX_ALL, nullptr,
+                     reinterpret_cast<void **>(&volume));
+    device->Release();
+  }
+  enumerator->Release();
+  return volume;
+}
+
 } // namespace fake

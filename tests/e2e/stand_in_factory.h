@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "platform/platform.h"
+
 namespace fake {
 
 class StandInRegistration {
@@ -23,5 +25,12 @@ private:
   DWORD cookie_ = 0;
   HRESULT status_ = E_FAIL;
 };
+
+// The sink the DLL registered with the stand-in, read off its call log.
+IAudioEndpointVolumeCallback *registeredSink();
+
+// A second client's own endpoint volume on the stand-in's device, as
+// another program would hold it; null if any step fails.
+IAudioEndpointVolume *openOtherClient();
 
 } // namespace fake

@@ -31,16 +31,6 @@ struct Host {
 
 bool sameGuid(const GUID &a, const GUID &b) { return platform::sameGuid(a, b); }
 
-// The sink the DLL registered, read off the stand-in's call log.
-IAudioEndpointVolumeCallback *registeredSink() {
-  for (const fake::Call &call : audio().calls()) {
-    if (call.step == Step::RegisterControlChangeNotify) {
-      return static_cast<IAudioEndpointVolumeCallback *>(const_cast<void *>(call.pointer));
-    }
-  }
-  return nullptr;
-}
-
 // The event contexts of every change recorded so far.
 std::vector<GUID> changeContexts() {
   std::vector<GUID> contexts;
@@ -69,7 +59,7 @@ protected:
 
   void TearDown() override {
     audio().clearFaults();
-    IAudioEndpointVolumeCallback *sink = registeredSink();
+    IAudioEndpointVolumeCallback *sink = fake::registeredSink();
     EXPECT_EQ(dll.UninitEndPoint(), 1);
     EXPECT_EQ(audio().outstandingReferences(), 0) << "every reference handed out is back";
     EXPECT_EQ(audio().overReleases(), 0);
@@ -84,24 +74,8 @@ protected:
 
   // A second client holding its own endpoint volume, as another program would.
   IAudioEndpointVolume *otherClient() {
-    IMMDeviceEnumerator *enumerator = nullptr;
-    IMMDevice *device = nullptr;
-    IAudioEndpointVolume *volume = nullptr;
-    EXPECT_EQ(CoCreateInstance(platform::kClsidMMDeviceEnumerator, nullptr, CLSCTX_INPROC_SERVER,
-                               platform::kIidIMMDeviceEnumerator,
-                               reinterpret_cast<void **>(&enumerator)),
-              S_OK);
-    if (enumerator == nullptr) {
-      return nullptr;
-    }
-    EXPECT_EQ(enumerator->GetDefaultAudioEndpoint(eRender, eConsole, &device), S_OK);
-    if (device != nullptr) {
-      EXPECT_EQ(device->Activate(platform::kIidIAudioEndpointVolume, CLSCTX_ALL, nullptr,
-                                 reinterpret_cast<void **>(&volume)),
-                S_OK);
-      device->Release();
-    }
-    enumerator->Release();
+    IAudioEndpointVolume *volume = fake::openOtherClient();
+    EXPECT_NE(volume, nullptr);
     return volume;
   }
 
