@@ -11,8 +11,8 @@ for arch in x86 x64; do
   cmake --preset "$arch" >/dev/null
   cmake --build --preset "$arch"
   mkdir -p "dist/$arch"
-  cp "build/$arch/Quorvel.dll" "build/$arch/libQuorvel.dll.a" "build/$arch/volumectl.exe" \
-    "dist/$arch/"
+  cp "build/$arch/Quorvel.dll" "build/$arch/Quorvel.lib" "build/$arch/libQuorvel.dll.a" \
+    "build/$arch/volumectl.exe" "dist/$arch/"
 done
 mkdir -p dist/include
 cp include/quorvel.h dist/include/

@@ -1,9 +1,15 @@
 /* Quorvel: master volume and mute of the default audio playback device.
  *
- * Call InitEndPoint once, then the four controls, then UninitEndPoint.
+ * Call InitEndPoint once, then the four controls, then UninitEndPoint,
+ * from one thread at a time. Call UninitEndPoint on the thread that called
+ * InitEndPoint for the library's COM initialisation to be undone; on any
+ * other thread it still releases everything, but leaves COM alone.
  * The host function handed to InitEndPoint is called on the audio
  * service's own thread for every volume or mute change, whoever made it:
- * keep it short and never block in it. */
+ * keep it short and never block in it.
+ * After the first successful binding the DLL stays loaded until the
+ * process ends (FreeLibrary leaves it mapped), because the audio service
+ * may still call into it. */
 #ifndef QUORVEL_H
 #define QUORVEL_H
 

@@ -2,7 +2,7 @@
 # and the tests need, or says exactly how to when not root.
 
 QUORVEL_PACKAGES=(
-  cmake ninja-build g++ clang libclang-rt-14-dev
+  cmake ninja-build g++ clang libclang-rt-14-dev llvm lld
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-i686-dev mingw-w64-x86-64-dev
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   libgtest-dev libgmock-dev googletest libbenchmark-dev valgrind
