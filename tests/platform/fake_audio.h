@@ -197,7 +197,9 @@ public:
   // Registered sinks, each held by one reference.
   HRESULT registerSink(IAudioEndpointVolumeCallback *sink);
   HRESULT unregisterSink(IAudioEndpointVolumeCallback *sink);
-  int sinkCount() const;
+  // Without taking the sink lock, so a host's thread may ask while a
+  // delivery waits for it.
+  int sinkCount() const { return sinkCount_.load(); }
 
   // Applies a change made by any party and tells every sink.
   void applyChange(float level, BOOL muted, LPCGUID context);
@@ -230,6 +232,7 @@ private:
   // Guards sinks_; held while sinks run, so they may call the service.
   mutable ServiceLock sinkLock_;
   IAudioEndpointVolumeCallback *sinks_[kMaxSinks] = {};
+  std::atomic<int> sinkCount_{0};
   std::atomic<int> overReleases_{0};
 };
 
