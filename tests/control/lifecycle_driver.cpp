@@ -134,13 +134,7 @@ void LifecycleDriver::init(ChoiceSource &choices) {
   const std::uint64_t callsBefore = Host::calls;
   VolumeChangeCallback callback = choices.next() % 4 == 0 ? nullptr : &Host::callback;
 
-  static const Step kSteps[] = {Step::CoInitialize,
-                                Step::CoCreateGuid,
-                                Step::CoCreateInstance,
-                                Step::GetDefaultAudioEndpoint,
-                                Step::Activate,
-                                Step::PinModule,
-                                Step::RegisterControlChangeNotify};
+  const auto &kSteps = fake::kBindingSteps;
   const std::uint32_t faultPick = choices.next() % 12;
   const bool faulted = faultPick < std::size(kSteps);
   if (faulted) {

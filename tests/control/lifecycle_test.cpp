@@ -30,13 +30,7 @@ std::vector<Step> withoutReleases(const std::vector<Step> &steps) {
 TEST_F(LibraryTest, InitCallsThePlatformInOrderWithTheDocumentedArguments) {
   ASSERT_EQ(InitEndPoint(&HostRecorder::callback), 1);
 
-  const std::vector<Step> expected = {Step::CoInitialize,
-                                      Step::CoCreateGuid,
-                                      Step::CoCreateInstance,
-                                      Step::GetDefaultAudioEndpoint,
-                                      Step::Activate,
-                                      Step::PinModule,
-                                      Step::RegisterControlChangeNotify};
+  const std::vector<Step> expected(std::begin(fake::kBindingSteps), std::end(fake::kBindingSteps));
   EXPECT_EQ(audio().steps(), expected);
 
   const std::vector<fake::Call> calls = audio().calls();

@@ -32,6 +32,15 @@ enum class Step {
 };
 constexpr int kStepCount = static_cast<int>(Step::Count);
 
+// The steps of a binding that gets all the way, in the order they are taken.
+inline constexpr Step kBindingSteps[] = {Step::CoInitialize,
+                                         Step::CoCreateGuid,
+                                         Step::CoCreateInstance,
+                                         Step::GetDefaultAudioEndpoint,
+                                         Step::Activate,
+                                         Step::PinModule,
+                                         Step::RegisterControlChangeNotify};
+
 const char *stepName(Step step);
 
 // One recorded call; only the fields its step uses are set.
