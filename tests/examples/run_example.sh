@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Runs one of the examples under Wine, laid out as a user would lay it out:
 # the example, Quorvel.dll and what its runtime needs in one folder.
-#   run_example.sh <runtimes> <build-dir> <x86|x64> <node|dotnet> [args...]
-# <runtimes> is what scripts/fetch_example_runtimes.sh unpacked. The audio
+#   run_example.sh <runtimes> <build-dir> <wine-dir> <x86|x64> <node|dotnet> [args...]
+# <runtimes> is what scripts/fetch_example_runtimes.sh unpacked, <build-dir>
+# holds the built DLLs, <wine-dir> is wine-run.sh's. The audio
 # Wine sees comes from QUORVEL_WINE_AUDIO, as for wine-run.sh; "stand_in"
 # also preloads the stand-in audio service into the node example.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
-runtimes=$(realpath -m "$1") build=$(realpath -m "$2") arch=$3 example=$4
-shift 4
-wine_run=("$source_dir/cmake/wine-run.sh" "$build/wine")
+runtimes=$(realpath -m "$1") build=$(realpath -m "$2") arch=$4 example=$5
+wine_run=("$source_dir/cmake/wine-run.sh" "$3")
+shift 5
 
 need() {
   if [ ! -f "$runtimes/$1/.complete" ]; then
