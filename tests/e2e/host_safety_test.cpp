@@ -10,6 +10,7 @@
 #include "fake_audio.h"
 #include "host_module.h"
 #include "stand_in_factory.h"
+#include "stand_in_fixture.h"
 
 using fake::audio;
 using fake::Step;
@@ -36,22 +37,7 @@ struct Host {
 
 bool dllLoaded() { return GetModuleHandleW(L"Quorvel.dll") != nullptr; }
 
-// The host's own apartment on the main thread and the stand-in service.
-class HostSafety : public ::testing::Test {
-protected:
-  void SetUp() override {
-    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
-    registration_ = new fake::StandInRegistration;
-    ASSERT_EQ(registration_->status(), S_OK);
-    audio().reset();
-  }
-  void TearDown() override {
-    delete registration_;
-    CoUninitialize();
-  }
-
-  fake::StandInRegistration *registration_ = nullptr;
-};
+using HostSafety = StandInHostTest;
 
 } // namespace
 

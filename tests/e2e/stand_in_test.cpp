@@ -7,6 +7,7 @@
 #include "fake_audio.h"
 #include "host_module.h"
 #include "stand_in_factory.h"
+#include "stand_in_fixture.h"
 
 using fake::audio;
 using fake::Step;
@@ -43,14 +44,10 @@ std::vector<GUID> changeContexts() {
   return contexts;
 }
 
-class StandIn : public ::testing::Test {
+class StandIn : public StandInHostTest {
 protected:
   void SetUp() override {
-    // The host's own COM initialisation, which the DLL must leave alone.
-    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
-    registration_ = new fake::StandInRegistration;
-    ASSERT_EQ(registration_->status(), S_OK);
-    audio().reset();
+    StandInHostTest::SetUp();
     Host::calls = 0;
     Host::muted = -1;
     Host::percent = -1;
@@ -68,8 +65,7 @@ protected:
       EXPECT_EQ(sink->AddRef(), 2u);
       EXPECT_EQ(sink->Release(), 1u) << "the sink's count is back to its own hold";
     }
-    delete registration_;
-    CoUninitialize();
+    StandInHostTest::TearDown();
   }
 
   // A second client holding its own endpoint volume, as another program would.
@@ -80,7 +76,6 @@ protected:
   }
 
   HostModule dll;
-  fake::StandInRegistration *registration_ = nullptr;
 };
 
 } // namespace
