@@ -5,6 +5,9 @@
 #   fuzz    a bounded libFuzzer run over the lifecycle driver (clang)
 #   x86/x64 checks of each built DLL, then the DLL, volumectl and the examples
 #           (with Windows Node.js and .NET fetched from the npm registry) under Wine
+# Every preset is built and run even when an earlier one fails; the run ends
+# with a line per preset, the totals, and every skipped test with its reason,
+# and exits non-zero if anything failed.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/packages.sh
@@ -12,11 +15,32 @@ ensure_packages
 ensure_i386_programs
 scripts/fetch_example_runtimes.sh build/examples
 
+summary=() skips=() total_passed=0 total_failed=0 total_skipped=0
 for preset in native tsan fuzz x86 x64; do
   echo "=== $preset ==="
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
-  ctest --preset "$preset" -j 2
+  if ! cmake --preset "$preset" >/dev/null || ! cmake --build --preset "$preset"; then
+    summary+=("$preset: build failed")
+    total_failed=$((total_failed + 1))
+    continue
+  fi
+  output=build/$preset/ctest-output.txt log=build/$preset/Testing/Temporary/LastTest.log
+  ctest --preset "$preset" -j 2 2>&1 | tee "$output" || true
   # The figures of the lifecycle fuzz run, from the log of this test run.
-  grep -h "lifecycle fuzz:" "build/$preset/Testing/Temporary/LastTest.log" || true
+  grep -h "lifecycle fuzz:" "$log" || true
+  counts=$(scripts/ctest_outcomes.sh "$output" "$log")
+  read -r passed failed skipped <<<"$(head -n 1 <<<"$counts")"
+  summary+=("$preset: $passed passed, $failed failed, $skipped skipped")
+  total_passed=$((total_passed + passed))
+  total_failed=$((total_failed + failed))
+  total_skipped=$((total_skipped + skipped))
+  while IFS= read -r line; do
+    [ -n "$line" ] && skips+=("$preset: $line")
+  done < <(tail -n +2 <<<"$counts")
 done
+
+echo
+echo "=== summary ==="
+printf '%s\n' "${summary[@]}"
+echo "$total_passed passed, $total_failed failed, $total_skipped skipped"
+[ ${#skips[@]} -gt 0 ] && printf 'skipped %s\n' "${skips[@]}"
+[ "$total_failed" -eq 0 ]

@@ -6,8 +6,15 @@ QUORVEL_PACKAGES=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-i686-dev mingw-w64-x86-64-dev
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   libgtest-dev libgmock-dev googletest libbenchmark-dev valgrind
-  wine wine64 wine32:i386 qemu-user
+  wine wine64 wine32:i386
 )
+
+# Where the kernel cannot run 32-bit programs, qemu-user runs the 32-bit
+# Wine loader. bookworm's 7.2 takes most of a minute per Wine start and
+# crashes Node.js; the 10.x of bookworm-backports does neither.
+QUORVEL_QEMU_MIN_VERSION=1:10
+QUORVEL_BACKPORTS_SOURCES=/etc/apt/sources.list.d/bookworm-backports.sources
+QUORVEL_BINFMT=/proc/sys/fs/binfmt_misc
 
 ensure_packages() {
   local missing=() package
@@ -36,23 +43,63 @@ ensure_packages() {
 }
 
 # The 32-bit Wine loader is a 32-bit Linux program. Where the kernel cannot
-# execute those (some virtual machines), qemu's user-mode emulation can,
-# once registered for them with binfmt_misc: then the 32-bit DLL runs under
-# the real 32-bit Wine too, only slower. Without root the x86 Wine tests
-# report themselves skipped.
+# execute those (some virtual machines), qemu's user-mode emulation runs
+# it, registered for them with binfmt_misc: the 32-bit DLL then runs under
+# the real 32-bit Wine with the CPU emulated. QUORVEL_EMULATE_X86=1 asks
+# for the emulator even where the kernel could do without, to try that
+# path anywhere; otherwise a registration left by such a run is switched
+# off again wherever the kernel runs 32-bit programs itself.
 ensure_i386_programs() {
-  /usr/lib/wine/wine --version >/dev/null 2>&1 && return 0
-  local binfmt=/proc/sys/fs/binfmt_misc
   if [ "$(id -u)" -ne 0 ]; then
-    echo "note: this kernel cannot run 32-bit programs; as root, $0 registers qemu-i386" \
-      "for them, otherwise the x86 Wine tests are skipped" >&2
+    /usr/lib/wine/wine --version >/dev/null 2>&1 ||
+      echo "note: this kernel cannot run 32-bit programs; as root, $0 registers qemu-i386" \
+        "for them, otherwise the x86 Wine tests are skipped" >&2
     return 0
   fi
-  [ -e "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt" || return 0
-  if [ ! -e "$binfmt/qemu-i386" ]; then
-    echo ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386:F' \
-      >"$binfmt/register" || return 0
+  [ -e "$QUORVEL_BINFMT/register" ] || mount -t binfmt_misc binfmt_misc "$QUORVEL_BINFMT" || {
+    echo "note: binfmt_misc is not available; the x86 Wine tests run only if 32-bit programs do" >&2
+    return 0
+  }
+  # binfmt_misc is asked before the kernel's own ELF loader, so the native
+  # ability shows only with the emulator's registration switched off.
+  [ -e "$QUORVEL_BINFMT/qemu-i386" ] && echo 0 >"$QUORVEL_BINFMT/qemu-i386"
+  if [ "${QUORVEL_EMULATE_X86:-0}" != 1 ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    return 0
   fi
-  /usr/lib/wine/wine --version >/dev/null 2>&1 ||
+  ensure_backported_qemu
+  register_qemu_i386
+  if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
     echo "note: 32-bit programs still cannot run here; the x86 Wine tests will be skipped" >&2
+  fi
+}
+
+ensure_backported_qemu() {
+  local installed
+  installed=$(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null || true)
+  if [ -n "$installed" ] && dpkg --compare-versions "$installed" ge "$QUORVEL_QEMU_MIN_VERSION"; then
+    return 0
+  fi
+  if [ ! -f "$QUORVEL_BACKPORTS_SOURCES" ]; then
+    cat >"$QUORVEL_BACKPORTS_SOURCES" <<'SOURCES'
+Types: deb
+URIs: http://deb.debian.org/debian
+Suites: bookworm-backports
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SOURCES
+  fi
+  echo "Installing: qemu-user from bookworm-backports"
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    -t bookworm-backports qemu-user >/dev/null
+}
+
+# Registers /usr/bin/qemu-i386 for 32-bit x86 ELF programs. The F flag has
+# the kernel open the interpreter once, at registration: a registration
+# made before qemu-user was upgraded still runs the old, deleted binary,
+# and one made by others may point elsewhere, so it is always made afresh.
+register_qemu_i386() {
+  [ -e "$QUORVEL_BINFMT/qemu-i386" ] && echo -1 >"$QUORVEL_BINFMT/qemu-i386"
+  echo ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386:F' \
+    >"$QUORVEL_BINFMT/register"
 }
