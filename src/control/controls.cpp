@@ -1,4 +1,6 @@
-// The four controls: thin pass-throughs to the held endpoint volume.
+// The four controls: thin pass-throughs to the held endpoint volume, each
+// counted in while it uses it (control_guard.h).
+#include "control/control_guard.h"
 #include "control/endpoint_state.h"
 #include "control/percent.h"
 #include "quorvel.h"
@@ -6,7 +8,8 @@
 using quorvel::endpointState;
 
 extern "C" int QUORVEL_CALL MuteSet(int muted) {
-  IAudioEndpointVolume *volume = endpointState.endpointVolume;
+  quorvel::ControlGuard guard;
+  IAudioEndpointVolume *volume = endpointState.endpointVolume.load();
   if (volume != nullptr) {
     // The flag goes through as given; a refused change has no report here.
     volume->SetMute(muted, &endpointState.eventContext);
@@ -15,7 +18,8 @@ extern "C" int QUORVEL_CALL MuteSet(int muted) {
 }
 
 extern "C" int QUORVEL_CALL MuteGet(void) {
-  IAudioEndpointVolume *volume = endpointState.endpointVolume;
+  quorvel::ControlGuard guard;
+  IAudioEndpointVolume *volume = endpointState.endpointVolume.load();
   BOOL muted = 0;
   if (volume == nullptr || FAILED(volume->GetMute(&muted))) {
     return 0;
@@ -26,7 +30,8 @@ extern "C" int QUORVEL_CALL MuteGet(void) {
 }
 
 extern "C" int QUORVEL_CALL VolumeSet(int percent) {
-  IAudioEndpointVolume *volume = endpointState.endpointVolume;
+  quorvel::ControlGuard guard;
+  IAudioEndpointVolume *volume = endpointState.endpointVolume.load();
   if (volume == nullptr) {
     return AUDCLNT_E_NOT_INITIALIZED;
   }
@@ -35,7 +40,8 @@ extern "C" int QUORVEL_CALL VolumeSet(int percent) {
 }
 
 extern "C" int QUORVEL_CALL VolumeGet(int *percent) {
-  IAudioEndpointVolume *volume = endpointState.endpointVolume;
+  quorvel::ControlGuard guard;
+  IAudioEndpointVolume *volume = endpointState.endpointVolume.load();
   if (volume == nullptr) {
     return 1;
   }

@@ -1,6 +1,8 @@
 // The library-wide binding to the default playback device.
 #pragma once
 
+#include <atomic>
+
 #include "platform/platform.h"
 
 namespace quorvel {
@@ -8,10 +10,21 @@ namespace quorvel {
 struct EndpointState {
   // The platform's device enumerator.
   IMMDeviceEnumerator *enumerator;
-  // The default render endpoint for the console role.
+  // The device bound to; the default render endpoint for the console role
+  // when it was last looked up. Null while no device is left.
   IMMDevice *device;
-  // The device's volume control; non-null means bound, so the controls act.
-  IAudioEndpointVolume *endpointVolume;
+  // That device's endpoint id (the platform's allocation), telling a real
+  // change of the default from a repeat; null if unknown.
+  LPWSTR deviceId;
+  // The device's volume control; non-null means the controls act. Swapped
+  // by a move to a new default while the host may be using it (see
+  // control_guard.h).
+  std::atomic<IAudioEndpointVolume *> endpointVolume;
+  // Set by a binding that got as far as a volume control, until
+  // UninitEndPoint: also while no device is left.
+  bool bound;
+  // deviceWatch is registered with the enumerator.
+  bool watching;
   // Made afresh by each binding attempt; marks every change the library makes.
   GUID eventContext;
   // Successful CoInitialize calls on comInitThread not yet balanced.

@@ -1,28 +1,27 @@
 // InitEndPoint and UninitEndPoint: binding to the device and letting go.
+#include "control/default_follow.h"
 #include "control/endpoint_state.h"
 #include "notify/volume_callback.h"
 #include "quorvel.h"
 
 namespace quorvel {
 
-constinit EndpointState endpointState{nullptr, nullptr, nullptr, {}, 0, 0};
+constinit EndpointState endpointState{nullptr, nullptr, nullptr, nullptr, false, false, {}, 0, 0};
 
 namespace {
 
 template <typename Interface> void releaseAndClear(Interface *&held) {
-  held->Release();
-  held = nullptr;
+  if (held != nullptr) {
+    held->Release();
+    held = nullptr;
+  }
 }
 
 // A retry after a failed attempt drops what that attempt left behind, so
 // the new references do not overwrite (and leak) the old ones.
 void releasePartialBinding(EndpointState &state) {
-  if (state.enumerator != nullptr) {
-    releaseAndClear(state.enumerator);
-  }
-  if (state.device != nullptr) {
-    releaseAndClear(state.device);
-  }
+  releaseAndClear(state.enumerator);
+  releaseAndClear(state.device);
 }
 
 // Counts a successful CoInitialize (S_FALSE included) of the calling thread.
@@ -56,7 +55,7 @@ using quorvel::notifySink;
 
 extern "C" int QUORVEL_CALL InitEndPoint(VolumeChangeCallback callback) {
   quorvel::EndpointState &state = endpointState;
-  if (state.endpointVolume != nullptr) {
+  if (state.bound) {
     return 0;
   }
   notifySink.SetHostCallback(callback);
@@ -78,29 +77,31 @@ extern "C" int QUORVEL_CALL InitEndPoint(VolumeChangeCallback callback) {
   if (FAILED(state.enumerator->GetDefaultAudioEndpoint(eRender, eConsole, &state.device))) {
     return 0;
   }
+  IAudioEndpointVolume *volume = nullptr;
   if (FAILED(state.device->Activate(quorvel::platform::kIidIAudioEndpointVolume, CLSCTX_ALL,
-                                    nullptr, reinterpret_cast<void **>(&state.endpointVolume)))) {
+                                    nullptr, reinterpret_cast<void **>(&volume)))) {
     return 0;
   }
+  state.endpointVolume.store(volume);
+  state.bound = true;
   quorvel::pinModule();
-  return SUCCEEDED(state.endpointVolume->RegisterControlChangeNotify(&notifySink)) ? 1 : 0;
+  if (FAILED(volume->RegisterControlChangeNotify(&notifySink))) {
+    return 0;
+  }
+  quorvel::startFollowing(state);
+  return 1;
 }
 
 extern "C" int QUORVEL_CALL UninitEndPoint(void) {
   quorvel::EndpointState &state = endpointState;
-  if (state.enumerator != nullptr) {
-    if (state.endpointVolume != nullptr) {
-      // Nothing can be done about a refused withdrawal; we let go anyway.
-      state.endpointVolume->UnregisterControlChangeNotify(&notifySink);
-    }
-    quorvel::releaseAndClear(state.enumerator);
-  }
-  if (state.device != nullptr) {
-    quorvel::releaseAndClear(state.device);
-  }
-  if (state.endpointVolume != nullptr) {
-    quorvel::releaseAndClear(state.endpointVolume);
-  }
+  // No move may run while the rest is taken apart.
+  quorvel::stopFollowing(state);
+  quorvel::replaceVolume(state, nullptr);
+  quorvel::releaseAndClear(state.enumerator);
+  quorvel::releaseAndClear(state.device);
+  CoTaskMemFree(state.deviceId);
+  state.deviceId = nullptr;
+  state.bound = false;
   // Undo only our own initialisations, never the host's, and only on the
   // thread they belong to; elsewhere the count waits for that thread.
   if (state.comInitThread == GetCurrentThreadId()) {

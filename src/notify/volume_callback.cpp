@@ -1,6 +1,7 @@
 #include "notify/volume_callback.h"
 
 #include "control/percent.h"
+#include "notify/query_interface.h"
 
 namespace quorvel {
 
@@ -8,17 +9,7 @@ constinit CAudioEndpointVolumeCallback notifySink;
 
 HRESULT STDMETHODCALLTYPE CAudioEndpointVolumeCallback::QueryInterface(REFIID riid,
                                                                        void **ppvObject) {
-  if (ppvObject == nullptr) {
-    return E_POINTER;
-  }
-  if (platform::sameGuid(riid, platform::kIidIUnknown) ||
-      platform::sameGuid(riid, platform::kIidIAudioEndpointVolumeCallback)) {
-    AddRef();
-    *ppvObject = this;
-    return S_OK;
-  }
-  *ppvObject = nullptr;
-  return E_NOINTERFACE;
+  return answerQuery(this, riid, platform::kIidIAudioEndpointVolumeCallback, ppvObject);
 }
 
 ULONG STDMETHODCALLTYPE CAudioEndpointVolumeCallback::AddRef() {
@@ -39,12 +30,16 @@ CAudioEndpointVolumeCallback::OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA pNotify) 
   if (pNotify == nullptr) {
     return E_INVALIDARG;
   }
+  TellHost(pNotify->bMuted, pNotify->fMasterVolume);
+  return S_OK;
+}
+
+void CAudioEndpointVolumeCallback::TellHost(BOOL muted, float level) {
   const VolumeChangeCallback callback = m_hostCallback.load(std::memory_order_relaxed);
   if (callback != nullptr) {
-    // The host's result carries no meaning for the platform.
-    callback(pNotify->bMuted, ScalarToPercent(pNotify->fMasterVolume));
+    // The host's result carries no meaning for anyone.
+    callback(muted, ScalarToPercent(level));
   }
-  return S_OK;
 }
 
 void CAudioEndpointVolumeCallback::SetHostCallback(VolumeChangeCallback callback) {

@@ -23,6 +23,8 @@ public:
 
   // Replaces the host function; only while not registered anywhere.
   void SetHostCallback(VolumeChangeCallback callback);
+  // Tells the host function of a state, as OnNotify does.
+  void TellHost(BOOL muted, float level);
 
 private:
   // The library's own hold (1) plus the platform's holds.

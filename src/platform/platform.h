@@ -27,6 +27,15 @@ inline constexpr IID kIidIUnknown = {
     0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 inline constexpr IID kIidIAudioEndpointVolumeCallback = {
     0x657804FA, 0xD6AD, 0x4496, {0x8A, 0x60, 0x35, 0x27, 0x52, 0xAF, 0x4F, 0x89}};
+inline constexpr IID kIidIMMNotificationClient = {
+    0x7991EEC9, 0x7E89, 0x4D85, {0x83, 0x90, 0x6C, 0x70, 0x3C, 0xEC, 0x60, 0xC0}};
+
+// Endpoint ids are compared exactly, as the platform hands them out.
+constexpr bool sameEndpointId(LPCWSTR a, LPCWSTR b) {
+  for (; *a != 0 && *a == *b; ++a, ++b) {
+  }
+  return *a == *b;
+}
 
 // All 16 bytes compared, as the platform does; field by field, so that it
 // also works in constant expressions.
@@ -50,6 +59,7 @@ static_assert(sameGuid(kIidIMMDeviceEnumerator, __uuidof(IMMDeviceEnumerator)));
 static_assert(sameGuid(kIidIAudioEndpointVolume, __uuidof(IAudioEndpointVolume)));
 static_assert(sameGuid(kIidIUnknown, __uuidof(IUnknown)));
 static_assert(sameGuid(kIidIAudioEndpointVolumeCallback, __uuidof(IAudioEndpointVolumeCallback)));
+static_assert(sameGuid(kIidIMMNotificationClient, __uuidof(IMMNotificationClient)));
 #endif
 
 } // namespace quorvel::platform

@@ -18,8 +18,9 @@ using UINT = std::uint32_t;
 using DWORD = std::uint32_t;
 using FLOAT = float;
 using LPVOID = void *;
-using LPCWSTR = const char16_t *;
-using LPWSTR = char16_t *;
+using WCHAR = char16_t;
+using LPCWSTR = const WCHAR *;
+using LPWSTR = WCHAR *;
 using HMODULE = struct HINSTANCE__ *;
 
 struct GUID {
@@ -47,6 +48,9 @@ constexpr HRESULT AUDCLNT_E_NOT_INITIALIZED = static_cast<HRESULT>(0x88890001u);
 constexpr DWORD CLSCTX_INPROC_SERVER = 0x1;
 constexpr DWORD CLSCTX_ALL = 0x17;
 
+constexpr DWORD COINIT_MULTITHREADED = 0x0;
+constexpr unsigned long WT_EXECUTEDEFAULT = 0x0;
+
 constexpr DWORD GET_MODULE_HANDLE_EX_FLAG_PIN = 0x1;
 constexpr DWORD GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS = 0x4;
 
@@ -60,7 +64,11 @@ enum ERole { eConsole = 0, eMultimedia = 1, eCommunications = 2 };
 struct PROPVARIANT;
 struct IPropertyStore;
 struct IMMDeviceCollection;
-struct IMMNotificationClient;
+
+struct PROPERTYKEY {
+  GUID fmtid;
+  DWORD pid;
+};
 
 struct IUnknown {
   virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppvObject) = 0;
@@ -76,6 +84,17 @@ struct IMMDevice : IUnknown {
                                                       IPropertyStore **ppProperties) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetId(LPWSTR *ppstrId) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetState(DWORD *pdwState) = 0;
+};
+
+struct IMMNotificationClient : IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE OnDeviceStateChanged(LPCWSTR pwstrDeviceId,
+                                                         DWORD dwNewState) = 0;
+  virtual HRESULT STDMETHODCALLTYPE OnDeviceAdded(LPCWSTR pwstrDeviceId) = 0;
+  virtual HRESULT STDMETHODCALLTYPE OnDeviceRemoved(LPCWSTR pwstrDeviceId) = 0;
+  virtual HRESULT STDMETHODCALLTYPE OnDefaultDeviceChanged(EDataFlow flow, ERole role,
+                                                           LPCWSTR pwstrDefaultDeviceId) = 0;
+  virtual HRESULT STDMETHODCALLTYPE OnPropertyValueChanged(LPCWSTR pwstrDeviceId,
+                                                           const PROPERTYKEY key) = 0;
 };
 
 struct IMMDeviceEnumerator : IUnknown {
@@ -131,12 +150,18 @@ struct IAudioEndpointVolume : IUnknown {
                                                    float *pflVolumeIncrementdB) = 0;
 };
 
+using LPTHREAD_START_ROUTINE = DWORD(WINAPI *)(LPVOID lpThreadParameter);
+
 // The component runtime and the few system calls the library makes; the
 // test suite links a fake of these.
 HRESULT CoInitialize(LPVOID pvReserved);
+HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit);
 void CoUninitialize();
+void CoTaskMemFree(LPVOID pv);
 HRESULT CoCreateGuid(GUID *pguid);
 HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid,
                          LPVOID *ppv);
 BOOL GetModuleHandleExW(DWORD dwFlags, LPCWSTR lpModuleName, HMODULE *phModule);
 DWORD GetCurrentThreadId();
+BOOL QueueUserWorkItem(LPTHREAD_START_ROUTINE Function, LPVOID Context, unsigned long Flags);
+void Sleep(DWORD dwMilliseconds);

@@ -49,8 +49,12 @@ protected:
     EXPECT_EQ(fake::audio().outstandingReferences(), 0);
     EXPECT_EQ(fake::audio().overReleases(), 0);
     EXPECT_EQ(fake::audio().sinkCount(), 0);
+    EXPECT_EQ(fake::audio().clientCount(), 0);
     EXPECT_EQ(sinkReferences(), 1u);
     EXPECT_EQ(fake::com().unbalancedUninitialise, 0);
+    EXPECT_EQ(fake::com().allocationsOutstanding, 0);
+    EXPECT_EQ(fake::audio().callbackViolations(), 0);
+    EXPECT_EQ(fake::audio().usesAfterRelease(), 0);
     resetAll();
   }
 

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "library_fixture.h"
+#include "notify/device_watch.h"
 
 using fake::audio;
 using fake::com;
@@ -30,8 +31,9 @@ std::vector<Step> withoutReleases(const std::vector<Step> &steps) {
 TEST_F(LibraryTest, InitCallsThePlatformInOrderWithTheDocumentedArguments) {
   ASSERT_EQ(InitEndPoint(&HostRecorder::callback), 1);
 
-  const std::vector<Step> expected(std::begin(fake::kBindingSteps), std::end(fake::kBindingSteps));
-  EXPECT_EQ(audio().steps(), expected);
+  std::vector<Step> expected(std::begin(fake::kBindingSteps), std::end(fake::kBindingSteps));
+  expected.insert(expected.end(), std::begin(fake::kFollowSteps), std::end(fake::kFollowSteps));
+  EXPECT_EQ(withoutReleases(audio().steps()), expected);
 
   const std::vector<fake::Call> calls = audio().calls();
   EXPECT_EQ(calls[0].pointer, nullptr);
@@ -51,6 +53,12 @@ TEST_F(LibraryTest, InitCallsThePlatformInOrderWithTheDocumentedArguments) {
   EXPECT_EQ(calls[5].context, 0x5u) << "FROM_ADDRESS | PIN";
   EXPECT_EQ(calls[5].pointer, static_cast<const void *>(&notifySink));
   EXPECT_EQ(calls[6].pointer, static_cast<const void *>(&notifySink));
+  // Then it watches the default, and looks at it once more in case it
+  // changed meanwhile: here it did not, so nothing is queued.
+  EXPECT_EQ(calls[8].pointer, static_cast<const void *>(&quorvel::deviceWatch));
+  EXPECT_EQ(calls[9].dataFlow, 0);
+  EXPECT_EQ(calls[9].role, 0);
+  EXPECT_EQ(audio().queuedWork(), 0);
 }
 
 TEST_F(LibraryTest, TheModuleIsPinnedOnlyOnceRegistrationIsReached) {
@@ -217,20 +225,24 @@ TEST_F(LibraryTest, RebindingAfterUninitMakesAFreshEventContext) {
 
 // ---- Release ----
 
-TEST_F(LibraryTest, UninitWithdrawsThenReleasesEnumeratorDeviceVolumeInOrder) {
+TEST_F(LibraryTest, UninitWithdrawsBothRegistrationsThenReleasesEverything) {
   ASSERT_EQ(InitEndPoint(&HostRecorder::callback), 1);
   audio().clearCalls();
   EXPECT_EQ(UninitEndPoint(), 1);
 
   const std::vector<fake::Call> calls = audio().calls();
-  ASSERT_EQ(calls.size(), 5u);
-  EXPECT_EQ(calls[0].step, Step::UnregisterControlChangeNotify);
-  EXPECT_EQ(calls[0].pointer, static_cast<const void *>(&notifySink));
-  EXPECT_EQ(calls[1].pointer, static_cast<const void *>(&audio().enumerator));
-  EXPECT_EQ(calls[2].pointer, static_cast<const void *>(&audio().device));
-  EXPECT_EQ(calls[3].pointer, static_cast<const void *>(&audio().volumes[0]));
-  EXPECT_EQ(calls[4].step, Step::CoUninitialize);
+  ASSERT_EQ(calls.size(), 6u);
+  EXPECT_EQ(calls[0].step, Step::UnregisterEndpointNotificationCallback);
+  EXPECT_EQ(calls[0].pointer, static_cast<const void *>(&quorvel::deviceWatch));
+  EXPECT_EQ(calls[1].step, Step::UnregisterControlChangeNotify);
+  EXPECT_EQ(calls[1].pointer, static_cast<const void *>(&notifySink));
+  EXPECT_EQ(calls[2].pointer, static_cast<const void *>(&audio().volumes[0]));
+  EXPECT_EQ(calls[3].pointer, static_cast<const void *>(&audio().enumerator));
+  EXPECT_EQ(calls[4].pointer, static_cast<const void *>(&audio().device));
+  EXPECT_EQ(calls[5].step, Step::CoUninitialize);
   EXPECT_EQ(sinkReferences(), 1u);
+  EXPECT_EQ(audio().clientCount(), 0);
+  EXPECT_EQ(com().allocationsOutstanding, 0) << "the device id is freed";
 }
 
 // ---- Component runtime balance ----

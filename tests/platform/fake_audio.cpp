@@ -28,17 +28,52 @@ HRESULT answerQuery(Object *object, REFIID asked, const IID &own, void **ppv) {
   return E_NOINTERFACE;
 }
 
-struct DeliveryJob {
-  FakeAudioService *service;
-  AUDIO_VOLUME_NOTIFICATION_DATA *record;
+thread_local bool inCallback = false;
+thread_local bool inWorkItem = false;
+
+// A work item as the pool runs it: on its own thread, marked as such.
+void runWorkItem(LPTHREAD_START_ROUTINE function, LPVOID context) {
+  inWorkItem = true;
+  function(context);
+}
+
+// Marks the calling thread as inside a platform callback while it lasts.
+class CallbackScope {
+public:
+  CallbackScope() : outer_(inCallback) { inCallback = true; }
+  ~CallbackScope() { inCallback = outer_; }
+
+private:
+  bool outer_;
 };
 
-void deliverOnThread(void *arg) {
+// What a delivery runs, wherever it runs: deliver(*this).
+struct DeliveryJob {
+  FakeAudioService *service;
+  int device;
+  void *payload;
+  void (*deliver)(DeliveryJob &);
+};
+
+void runJob(void *arg) {
   auto *job = static_cast<DeliveryJob *>(arg);
-  job->service->notifySinks(job->record);
+  job->deliver(*job);
+}
+
+// Runs job.deliver as the delivery mode says.
+void dispatch(Delivery delivery, DeliveryJob job) {
+  if (delivery == Delivery::CallerThread) {
+    job.deliver(job);
+  } else if (delivery == Delivery::ServiceThread) {
+    runOnServiceThread(runJob, &job);
+  }
 }
 
 } // namespace
+
+bool insidePlatformCallback() { return inCallback; }
+
+bool FakeAudioService::onWorkThread() { return inWorkItem; }
 
 const char *stepName(Step step) {
   static const char *const kNames[kStepCount] = {"CoInitialize",
@@ -50,6 +85,11 @@ const char *stepName(Step step) {
                                                  "PinModule",
                                                  "RegisterControlChangeNotify",
                                                  "UnregisterControlChangeNotify",
+                                                 "GetId",
+                                                 "RegisterEndpointNotificationCallback",
+                                                 "UnregisterEndpointNotificationCallback",
+                                                 "CoInitializeEx",
+                                                 "QueueUserWorkItem",
                                                  "SetMasterVolumeLevelScalar",
                                                  "GetMasterVolumeLevelScalar",
                                                  "SetMute",
@@ -71,10 +111,22 @@ ULONG RefCounter::release(FakeAudioService &service, const void *object) {
     service.noteOverRelease();
     return 0;
   }
+  if (now == 1 && insidePlatformCallback()) {
+    service.noteCallbackViolation();
+  }
   return static_cast<ULONG>(now - 1);
 }
 
 // ---- FakeEndpointVolume ----
+
+// The object is static, so a call after the last release goes through; it
+// is noted, as on the platform it would touch freed memory.
+void FakeEndpointVolume::recordCall(const Call &call) {
+  service_.record(call);
+  if (refs_.count() == 0) {
+    service_.noteUseAfterRelease();
+  }
+}
 
 HRESULT STDMETHODCALLTYPE FakeEndpointVolume::QueryInterface(REFIID riid, void **ppv) {
   return answerQuery(this, riid, kIidIAudioEndpointVolume, ppv);
@@ -84,16 +136,18 @@ HRESULT STDMETHODCALLTYPE
 FakeEndpointVolume::RegisterControlChangeNotify(IAudioEndpointVolumeCallback *sink) {
   Call call{Step::RegisterControlChangeNotify};
   call.pointer = sink;
-  service_.record(call);
+  call.device = device()->index();
+  recordCall(call);
   const HRESULT status = service_.statusOf(Step::RegisterControlChangeNotify);
-  return FAILED(status) ? status : service_.registerSink(sink);
+  return FAILED(status) ? status : service_.registerSink(*device(), sink);
 }
 
 HRESULT STDMETHODCALLTYPE
 FakeEndpointVolume::UnregisterControlChangeNotify(IAudioEndpointVolumeCallback *sink) {
   Call call{Step::UnregisterControlChangeNotify};
   call.pointer = sink;
-  service_.record(call);
+  call.device = device()->index();
+  recordCall(call);
   const HRESULT status = service_.statusOf(Step::UnregisterControlChangeNotify);
   return FAILED(status) ? status : service_.unregisterSink(sink);
 }
@@ -106,7 +160,7 @@ HRESULT STDMETHODCALLTYPE FakeEndpointVolume::SetMasterVolumeLevelScalar(float l
   if (context != nullptr) {
     call.eventContext = *context;
   }
-  service_.record(call);
+  recordCall(call);
   const HRESULT status = service_.statusOf(Step::SetMasterVolumeLevelScalar);
   if (FAILED(status)) {
     return status;
@@ -114,12 +168,12 @@ HRESULT STDMETHODCALLTYPE FakeEndpointVolume::SetMasterVolumeLevelScalar(float l
   if (!(level >= 0.0f && level <= 1.0f)) {
     return E_INVALIDARG;
   }
-  service_.applyChange(level, service_.muted.load(), context);
+  service_.applyChange(level, device()->muted.load(), context, device()->index());
   return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE FakeEndpointVolume::GetMasterVolumeLevelScalar(float *level) {
-  service_.record(Call{Step::GetMasterVolumeLevelScalar});
+  recordCall(Call{Step::GetMasterVolumeLevelScalar});
   const HRESULT status = service_.statusOf(Step::GetMasterVolumeLevelScalar);
   if (FAILED(status)) {
     return status;
@@ -127,7 +181,7 @@ HRESULT STDMETHODCALLTYPE FakeEndpointVolume::GetMasterVolumeLevelScalar(float *
   if (level == nullptr) {
     return E_POINTER;
   }
-  *level = service_.level.load();
+  *level = device()->level.load();
   return S_OK;
 }
 
@@ -138,17 +192,17 @@ HRESULT STDMETHODCALLTYPE FakeEndpointVolume::SetMute(BOOL muted, LPCGUID contex
   if (context != nullptr) {
     call.eventContext = *context;
   }
-  service_.record(call);
+  recordCall(call);
   const HRESULT status = service_.statusOf(Step::SetMute);
   if (FAILED(status)) {
     return status;
   }
-  service_.applyChange(service_.level.load(), muted, context);
+  service_.applyChange(device()->level.load(), muted, context, device()->index());
   return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE FakeEndpointVolume::GetMute(BOOL *muted) {
-  service_.record(Call{Step::GetMute});
+  recordCall(Call{Step::GetMute});
   const HRESULT status = service_.statusOf(Step::GetMute);
   if (FAILED(status)) {
     return status;
@@ -156,7 +210,7 @@ HRESULT STDMETHODCALLTYPE FakeEndpointVolume::GetMute(BOOL *muted) {
   if (muted == nullptr) {
     return E_POINTER;
   }
-  *muted = service_.muted.load();
+  *muted = device()->muted.load();
   return S_OK;
 }
 
@@ -172,6 +226,7 @@ HRESULT STDMETHODCALLTYPE FakeDevice::Activate(REFIID iid, DWORD context, PROPVA
   call.iid = iid;
   call.context = context;
   call.pointer = params;
+  call.device = index_;
   service_.record(call);
   if (ppv == nullptr) {
     return E_POINTER;
@@ -185,7 +240,29 @@ HRESULT STDMETHODCALLTYPE FakeDevice::Activate(REFIID iid, DWORD context, PROPVA
   if (volume == nullptr) {
     return E_FAIL;
   }
+  volume->attachTo(this);
   return volume->QueryInterface(iid, ppv);
+}
+
+HRESULT STDMETHODCALLTYPE FakeDevice::GetId(LPWSTR *id) {
+  Call call{Step::GetId};
+  call.device = index_;
+  service_.record(call);
+  if (id == nullptr) {
+    return E_POINTER;
+  }
+  *id = nullptr;
+  const HRESULT status = service_.statusOf(Step::GetId);
+  if (FAILED(status)) {
+    return status;
+  }
+  // The caller frees it with CoTaskMemFree, as the platform's own.
+  constexpr std::size_t kBytes = sizeof id_;
+  *id = static_cast<LPWSTR>(CoTaskMemAlloc(kBytes));
+  for (std::size_t i = 0; i < std::size(id_); ++i) {
+    (*id)[i] = id_[i];
+  }
+  return S_OK;
 }
 
 // ---- FakeEnumerator ----
@@ -208,25 +285,61 @@ HRESULT STDMETHODCALLTYPE FakeEnumerator::GetDefaultAudioEndpoint(EDataFlow data
   if (FAILED(status)) {
     return status;
   }
-  // The fake has one playback device and nothing to record from.
-  if (service_.noDevice || dataFlow != eRender) {
+  // The fake has two playback devices and nothing to record from.
+  const int index = service_.defaultDevice();
+  if (index < 0 || dataFlow != eRender) {
     return kNotFound;
   }
-  service_.device.AddRef();
-  *device = &service_.device;
+  service_.devices[index].AddRef();
+  *device = &service_.devices[index];
   return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE
+FakeEnumerator::RegisterEndpointNotificationCallback(IMMNotificationClient *client) {
+  Call call{Step::RegisterEndpointNotificationCallback};
+  call.pointer = client;
+  service_.record(call);
+  const HRESULT status = service_.statusOf(Step::RegisterEndpointNotificationCallback);
+  return FAILED(status) ? status : service_.registerClient(client);
+}
+
+HRESULT STDMETHODCALLTYPE
+FakeEnumerator::UnregisterEndpointNotificationCallback(IMMNotificationClient *client) {
+  Call call{Step::UnregisterEndpointNotificationCallback};
+  call.pointer = client;
+  service_.record(call);
+  const HRESULT status = service_.statusOf(Step::UnregisterEndpointNotificationCallback);
+  return FAILED(status) ? status : service_.unregisterClient(client);
 }
 
 // ---- FakeAudioService ----
 
+FakeDevice::FakeDevice(FakeAudioService &service, int index) : service_(service), index_(index) {
+  // Shaped like the platform's ids: "{0.0.0.00000000}.{fake-N}".
+  const char text[] = "{0.0.0.00000000}.{fake-";
+  std::size_t i = 0;
+  for (; text[i] != 0; ++i) {
+    id_[i] = static_cast<WCHAR>(text[i]);
+  }
+  id_[i++] = static_cast<WCHAR>('0' + index);
+  id_[i++] = static_cast<WCHAR>('}');
+}
+
 FakeAudioService::FakeAudioService()
-    : enumerator(*this),
-      device(*this), volumes{FakeEndpointVolume(*this), FakeEndpointVolume(*this),
-                             FakeEndpointVolume(*this), FakeEndpointVolume(*this)} {
+    : enumerator(*this), devices{FakeDevice(*this, 0), FakeDevice(*this, 1)},
+      volumes{FakeEndpointVolume(*this), FakeEndpointVolume(*this), FakeEndpointVolume(*this),
+              FakeEndpointVolume(*this)},
+      device(devices[0]), level(devices[0].level), muted(devices[0].muted) {
   reset();
 }
 
 void FakeAudioService::reset() {
+  joinWork();
+  {
+    ServiceLockGuard workGuard(workLock_);
+    work_.clear();
+  }
   ServiceLockGuard guard(lock_);
   calls_.clear();
   for (HRESULT &fault : faults_) {
@@ -234,20 +347,32 @@ void FakeAudioService::reset() {
   }
   {
     ServiceLockGuard sinkGuard(sinkLock_);
-    for (IAudioEndpointVolumeCallback *&sink : sinks_) {
-      sink = nullptr;
+    for (SinkSlot &slot : sinks_) {
+      slot = SinkSlot{};
+    }
+    for (IMMNotificationClient *&client : clients_) {
+      client = nullptr;
     }
     sinkCount_ = 0;
+    clientCount_ = 0;
   }
   enumerator.resetReferences();
-  device.resetReferences();
+  for (FakeDevice &each : devices) {
+    each.resetReferences();
+    each.level = 1.0f;
+    each.muted = 0;
+  }
   for (FakeEndpointVolume &volume : volumes) {
     volume.resetReferences();
   }
   overReleases_ = 0;
-  level = 1.0f;
-  muted = 0;
+  callbackViolations_ = 0;
+  usesAfterRelease_ = 0;
+  hook = nullptr;
+  defaultDevice_ = 0;
   delivery = Delivery::ServiceThread;
+  workMode = WorkMode::Manual;
+  withdrawalWaits = true;
   noDevice = false;
 }
 
@@ -270,6 +395,9 @@ HRESULT FakeAudioService::statusOf(Step step, HRESULT okStatus) const {
 }
 
 void FakeAudioService::record(const Call &call) {
+  if (hook != nullptr) {
+    hook(call.step);
+  }
   Call recorded = call;
   recorded.thread = currentThreadId();
   ServiceLockGuard guard(lock_);
@@ -303,22 +431,25 @@ void FakeAudioService::clearCalls() {
 }
 
 LONG FakeAudioService::outstandingReferences() const {
-  LONG total = enumerator.references() + device.references();
+  LONG total = enumerator.references();
+  for (const FakeDevice &each : devices) {
+    total += each.references();
+  }
   for (const FakeEndpointVolume &volume : volumes) {
     total += volume.references();
   }
   return total;
 }
 
-HRESULT FakeAudioService::registerSink(IAudioEndpointVolumeCallback *sink) {
+HRESULT FakeAudioService::registerSink(FakeDevice &device, IAudioEndpointVolumeCallback *sink) {
   if (sink == nullptr) {
     return E_POINTER;
   }
   ServiceLockGuard guard(sinkLock_);
-  for (IAudioEndpointVolumeCallback *&slot : sinks_) {
-    if (slot == nullptr) {
+  for (SinkSlot &slot : sinks_) {
+    if (slot.sink == nullptr) {
       sink->AddRef();
-      slot = sink;
+      slot = SinkSlot{sink, device.index()};
       ++sinkCount_;
       return S_OK;
     }
@@ -328,9 +459,9 @@ HRESULT FakeAudioService::registerSink(IAudioEndpointVolumeCallback *sink) {
 
 HRESULT FakeAudioService::unregisterSink(IAudioEndpointVolumeCallback *sink) {
   ServiceLockGuard guard(sinkLock_);
-  for (IAudioEndpointVolumeCallback *&slot : sinks_) {
-    if (sink != nullptr && slot == sink) {
-      slot = nullptr;
+  for (SinkSlot &slot : sinks_) {
+    if (sink != nullptr && slot.sink == sink) {
+      slot = SinkSlot{};
       --sinkCount_;
       sink->Release();
       return S_OK;
@@ -339,36 +470,169 @@ HRESULT FakeAudioService::unregisterSink(IAudioEndpointVolumeCallback *sink) {
   return kNotFound;
 }
 
-void FakeAudioService::applyChange(float newLevel, BOOL newMuted, LPCGUID context) {
-  level = newLevel;
+void FakeAudioService::applyChange(float newLevel, BOOL newMuted, LPCGUID context, int index) {
+  FakeDevice &changed = devices[index];
+  changed.level = newLevel;
   // Stored and reported as given, as some platforms do (2 stays 2).
-  muted = newMuted;
+  changed.muted = newMuted;
   AUDIO_VOLUME_NOTIFICATION_DATA record{};
   record.guidEventContext = context != nullptr ? *context : GUID{};
-  record.bMuted = muted.load();
+  record.bMuted = newMuted;
   record.fMasterVolume = newLevel;
   record.nChannels = 1;
   record.afChannelVolumes[0] = newLevel;
-  if (delivery == Delivery::CallerThread) {
-    notifySinks(&record);
-  } else if (delivery == Delivery::ServiceThread) {
-    DeliveryJob job{this, &record};
-    runOnServiceThread(deliverOnThread, &job);
+  dispatch(delivery, DeliveryJob{this, index, &record, [](DeliveryJob &job) {
+             job.service->deliverToSinks(
+                 job.device, static_cast<AUDIO_VOLUME_NOTIFICATION_DATA *>(job.payload));
+           }});
+}
+
+int FakeAudioService::notifySinks(AUDIO_VOLUME_NOTIFICATION_DATA *record) {
+  return deliverToSinks(-1, record);
+}
+
+// When withdrawals wait, the sink lock is held while the sinks run, so no
+// sink is called after its withdrawal has returned; otherwise the sinks are
+// picked under the lock and called after it is released.
+int FakeAudioService::deliverToSinks(int device, AUDIO_VOLUME_NOTIFICATION_DATA *record) {
+  IAudioEndpointVolumeCallback *picked[kMaxSinks] = {};
+  int count = 0;
+  std::unique_lock<ServiceLock> guard(sinkLock_);
+  for (const SinkSlot &slot : sinks_) {
+    if (slot.sink != nullptr && (device < 0 || slot.device == device)) {
+      picked[count++] = slot.sink;
+    }
+  }
+  if (!withdrawalWaits) {
+    guard.unlock();
+  }
+  CallbackScope scope;
+  for (int i = 0; i < count; ++i) {
+    picked[i]->OnNotify(record);
+  }
+  return count;
+}
+
+HRESULT FakeAudioService::registerClient(IMMNotificationClient *client) {
+  if (client == nullptr) {
+    return E_POINTER;
+  }
+  ServiceLockGuard guard(sinkLock_);
+  for (IMMNotificationClient *&slot : clients_) {
+    if (slot == nullptr) {
+      slot = client;
+      ++clientCount_;
+      return S_OK;
+    }
+  }
+  return E_FAIL;
+}
+
+HRESULT FakeAudioService::unregisterClient(IMMNotificationClient *client) {
+  ServiceLockGuard guard(sinkLock_);
+  for (IMMNotificationClient *&slot : clients_) {
+    if (client != nullptr && slot == client) {
+      slot = nullptr;
+      --clientCount_;
+      return S_OK;
+    }
+  }
+  return kNotFound;
+}
+
+void FakeAudioService::switchDefault(int index, bool report) {
+  defaultDevice_ = index;
+  if (!report) {
+    return;
+  }
+  for (ERole role : {eConsole, eMultimedia, eCommunications}) {
+    notifyDefaultChanged(eRender, role, index < 0 ? nullptr : devices[index].id());
   }
 }
 
-// The sink lock is held while the sinks run, so no sink is called after its
-// withdrawal has returned, as the platform promises.
-int FakeAudioService::notifySinks(AUDIO_VOLUME_NOTIFICATION_DATA *record) {
-  ServiceLockGuard guard(sinkLock_);
-  int called = 0;
-  for (IAudioEndpointVolumeCallback *slot : sinks_) {
-    if (slot != nullptr) {
-      slot->OnNotify(record);
-      ++called;
+void FakeAudioService::notifyDefaultChanged(EDataFlow flow, ERole role, const WCHAR *id) {
+  struct Change {
+    EDataFlow flow;
+    ERole role;
+    const WCHAR *id;
+  } change{flow, role, id};
+  dispatch(delivery, DeliveryJob{this, -1, &change, [](DeliveryJob &job) {
+             const auto *c = static_cast<const Change *>(job.payload);
+             job.service->deliverDefaultChange(c->flow, c->role, c->id);
+           }});
+}
+
+// As for sinks: under the lock when withdrawals wait, after it otherwise.
+void FakeAudioService::deliverDefaultChange(EDataFlow flow, ERole role, const WCHAR *id) {
+  IMMNotificationClient *picked[kMaxClients] = {};
+  int count = 0;
+  std::unique_lock<ServiceLock> guard(sinkLock_);
+  for (IMMNotificationClient *client : clients_) {
+    if (client != nullptr) {
+      picked[count++] = client;
     }
   }
-  return called;
+  if (!withdrawalWaits) {
+    guard.unlock();
+  }
+  CallbackScope scope;
+  for (int i = 0; i < count; ++i) {
+    picked[i]->OnDefaultDeviceChanged(flow, role, id);
+  }
+}
+
+BOOL FakeAudioService::queueWork(LPTHREAD_START_ROUTINE function, LPVOID context) {
+  Call call{Step::QueueUserWorkItem};
+  call.pointer = reinterpret_cast<const void *>(function);
+  record(call);
+  if (FAILED(statusOf(Step::QueueUserWorkItem))) {
+    return 0;
+  }
+  ServiceLockGuard guard(workLock_);
+  if (workMode == WorkMode::Thread) {
+    workThreads_.emplace_back(runWorkItem, function, context);
+  } else {
+    work_.push_back(WorkItem{function, context});
+  }
+  return 1;
+}
+
+int FakeAudioService::runQueuedWork() {
+  int ran = 0;
+  for (;;) {
+    WorkItem item{};
+    {
+      ServiceLockGuard guard(workLock_);
+      if (work_.empty()) {
+        return ran;
+      }
+      item = work_.front();
+      work_.erase(work_.begin());
+    }
+    std::thread(runWorkItem, item.function, item.context).join();
+    ++ran;
+  }
+}
+
+int FakeAudioService::queuedWork() const {
+  ServiceLockGuard guard(workLock_);
+  return static_cast<int>(work_.size());
+}
+
+void FakeAudioService::joinWork() {
+  for (;;) {
+    std::vector<std::thread> threads;
+    {
+      ServiceLockGuard guard(workLock_);
+      threads.swap(workThreads_);
+    }
+    if (threads.empty()) {
+      return;
+    }
+    for (std::thread &thread : threads) {
+      thread.join();
+    }
+  }
 }
 
 HRESULT FakeAudioService::createEnumerator(IUnknown *outer, REFIID riid, void **ppv) {

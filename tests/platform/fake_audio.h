@@ -1,14 +1,27 @@
-// A fake audio endpoint service: enumerator, device and endpoint volume
-// objects over one shared device state. It records every call with its
-// arguments, fails any step on request, counts every reference it hands
-// out, and notifies registered sinks after every change.
+// A fake audio endpoint service: an enumerator, two playback devices and
+// endpoint volume objects over each device's state. It records every call
+// with its arguments, fails any step on request, counts every reference it
+// hands out, notifies the sinks registered on a device after every change
+// to it, reports changes of the default device to registered clients, and
+// runs queued work items when asked or on threads of their own. It also
+// notes every platform callback that releases a last reference or sleeps,
+// which the platform forbids.
 #pragma once
 
 #include <atomic>
+#include <cstddef>
+#include <ostream>
+#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
 #include "service_thread.h"
+
+#ifndef _WIN32
+// The component runtime's allocator, for the ids GetId hands out; the fake
+// runtime counts what is not freed.
+LPVOID CoTaskMemAlloc(std::size_t cb);
+#endif
 
 namespace fake {
 
@@ -23,6 +36,11 @@ enum class Step {
   PinModule,
   RegisterControlChangeNotify,
   UnregisterControlChangeNotify,
+  GetId,
+  RegisterEndpointNotificationCallback,
+  UnregisterEndpointNotificationCallback,
+  CoInitializeEx,
+  QueueUserWorkItem,
   SetMasterVolumeLevelScalar,
   GetMasterVolumeLevelScalar,
   SetMute,
@@ -40,8 +58,15 @@ inline constexpr Step kBindingSteps[] = {Step::CoInitialize,
                                          Step::Activate,
                                          Step::PinModule,
                                          Step::RegisterControlChangeNotify};
+// The steps a successful binding then takes to follow the default device
+// (releases left out): the bound device's id, the registration, and one
+// more look at the default.
+inline constexpr Step kFollowSteps[] = {Step::GetId, Step::RegisterEndpointNotificationCallback,
+                                        Step::GetDefaultAudioEndpoint, Step::GetId};
 
 const char *stepName(Step step);
+// Names the step in test failures.
+inline void PrintTo(Step step, std::ostream *out) { *out << stepName(step); }
 
 // One recorded call; only the fields its step uses are set.
 struct Call {
@@ -51,8 +76,10 @@ struct Call {
   DWORD context = 0;        // CLSCTX of CoCreateInstance, Activate; flags of PinModule
   int dataFlow = -1;        // GetDefaultAudioEndpoint
   int role = -1;            // GetDefaultAudioEndpoint
+  int device = -1;          // Activate, GetId, the (un)registrations of a sink
   const void *pointer{};    // outer object, activation params, reserved, sink,
-                            // the address pinned, or the object released
+                            // client, the address pinned, the object
+                            // released, or the work item's function
   float level = 0.0f;       // SetMasterVolumeLevelScalar
   BOOL flag = 0;            // SetMute
   bool hasContext = false;  // a change carrying an event context
@@ -60,8 +87,14 @@ struct Call {
   unsigned long thread = 0; // the thread that made the call (every step)
 };
 
-// How a change reaches the registered sinks.
+// How a change reaches the registered sinks and clients.
 enum class Delivery { None, CallerThread, ServiceThread };
+
+// How queued work items run: when runQueuedWork() is called, or at once,
+// each on a thread of its own.
+enum class WorkMode { Manual, Thread };
+
+class FakeDevice;
 
 class FakeAudioService;
 
@@ -82,6 +115,9 @@ public:
   explicit FakeEndpointVolume(FakeAudioService &service) : service_(service) {}
   LONG references() const { return refs_.count(); }
   void resetReferences() { refs_.reset(); }
+  // The device whose state this object controls; set when handed out.
+  FakeDevice *device() const { return device_.load(); }
+  void attachTo(FakeDevice *device) { device_ = device; }
 
   // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override;
@@ -115,15 +151,26 @@ public:
   HRESULT STDMETHODCALLTYPE GetVolumeRange(float *, float *, float *) override { return E_NOTIMPL; }
 
 private:
+  // Records the call, noting it if nobody holds the object.
+  void recordCall(const Call &call);
+
   FakeAudioService &service_;
   RefCounter refs_;
+  std::atomic<FakeDevice *> device_{nullptr};
 };
 
 class FakeDevice final : public IMMDevice {
 public:
-  explicit FakeDevice(FakeAudioService &service) : service_(service) {}
+  FakeDevice(FakeAudioService &service, int index);
   LONG references() const { return refs_.count(); }
   void resetReferences() { refs_.reset(); }
+  int index() const { return index_; }
+  // The endpoint id GetId hands out, NUL-terminated.
+  const WCHAR *id() const { return id_; }
+
+  // This device's own state.
+  std::atomic<float> level{1.0f};
+  std::atomic<BOOL> muted{0};
 
   // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override;
@@ -136,12 +183,14 @@ public:
   HRESULT STDMETHODCALLTYPE OpenPropertyStore(DWORD, IPropertyStore **) override {
     return E_NOTIMPL;
   }
-  HRESULT STDMETHODCALLTYPE GetId(LPWSTR *) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetId(LPWSTR *id) override;
   HRESULT STDMETHODCALLTYPE GetState(DWORD *) override { return E_NOTIMPL; }
 
 private:
   FakeAudioService &service_;
   RefCounter refs_;
+  int index_;
+  WCHAR id_[26] = {};
 };
 
 class FakeEnumerator final : public IMMDeviceEnumerator {
@@ -162,13 +211,10 @@ public:
   HRESULT STDMETHODCALLTYPE GetDefaultAudioEndpoint(EDataFlow dataFlow, ERole role,
                                                     IMMDevice **device) override;
   HRESULT STDMETHODCALLTYPE GetDevice(LPCWSTR, IMMDevice **) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE RegisterEndpointNotificationCallback(IMMNotificationClient *) override {
-    return E_NOTIMPL;
-  }
   HRESULT STDMETHODCALLTYPE
-  UnregisterEndpointNotificationCallback(IMMNotificationClient *) override {
-    return E_NOTIMPL;
-  }
+  RegisterEndpointNotificationCallback(IMMNotificationClient *client) override;
+  HRESULT STDMETHODCALLTYPE
+  UnregisterEndpointNotificationCallback(IMMNotificationClient *client) override;
 
 private:
   FakeAudioService &service_;
@@ -177,12 +223,15 @@ private:
 
 class FakeAudioService {
 public:
+  static constexpr int kDevices = 2;
   static constexpr int kVolumeObjects = 4;
   static constexpr int kMaxSinks = 8;
+  static constexpr int kMaxClients = 4;
 
   FakeAudioService();
 
-  // Back to a fresh device: no faults, no calls, no references, level 1.0.
+  // Back to fresh devices, the first one the default: no faults, no calls,
+  // no references, no registrations, level 1.0. Joins any work item thread.
   void reset();
 
   // Makes every later call of the step return status, until cleared.
@@ -202,19 +251,51 @@ public:
   LONG outstandingReferences() const;
   int overReleases() const { return overReleases_.load(); }
   void noteOverRelease() { ++overReleases_; }
+  // Platform callbacks that released a last reference or slept; both are
+  // forbidden to the library's notification objects.
+  int callbackViolations() const { return callbackViolations_.load(); }
+  void noteCallbackViolation() { ++callbackViolations_; }
+  // Calls on an endpoint volume object nobody holds a reference to.
+  int usesAfterRelease() const { return usesAfterRelease_.load(); }
+  void noteUseAfterRelease() { ++usesAfterRelease_; }
 
-  // Registered sinks, each held by one reference.
-  HRESULT registerSink(IAudioEndpointVolumeCallback *sink);
+  // Sinks registered on a device, each held by one reference.
+  HRESULT registerSink(FakeDevice &device, IAudioEndpointVolumeCallback *sink);
   HRESULT unregisterSink(IAudioEndpointVolumeCallback *sink);
   // Without taking the sink lock, so a host's thread may ask while a
-  // delivery waits for it.
+  // delivery waits for it; on every device together.
   int sinkCount() const { return sinkCount_.load(); }
 
-  // Applies a change made by any party and tells every sink.
-  void applyChange(float level, BOOL muted, LPCGUID context);
-  // Calls OnNotify of every registered sink on the calling thread; returns
-  // how many were called.
+  // Applies a change made by any party to a device (the first one unless
+  // told) and tells the sinks registered on it.
+  void applyChange(float level, BOOL muted, LPCGUID context, int device = 0);
+  // Calls OnNotify of every registered sink, of any device, on the calling
+  // thread; returns how many were called.
   int notifySinks(AUDIO_VOLUME_NOTIFICATION_DATA *record);
+
+  // Endpoint notification clients; the platform takes no reference.
+  HRESULT registerClient(IMMNotificationClient *client);
+  HRESULT unregisterClient(IMMNotificationClient *client);
+  int clientCount() const { return clientCount_.load(); }
+  // Makes a device (or none, -1) the default for every role and, unless
+  // told not to, reports it to the clients role by role, console first, as
+  // the platform does.
+  void switchDefault(int device, bool report = true);
+  // Reports one change of the default, whatever the default is.
+  void notifyDefaultChanged(EDataFlow flow, ERole role, const WCHAR *id);
+  // The default playback device's index, or -1 when there is none.
+  int defaultDevice() const { return noDevice ? -1 : defaultDevice_.load(); }
+
+  // Work items, queued by QueueUserWorkItem.
+  BOOL queueWork(LPTHREAD_START_ROUTINE function, LPVOID context);
+  // Runs the queued items, each on a new thread, until none is left;
+  // returns how many ran.
+  int runQueuedWork();
+  int queuedWork() const;
+  // Waits for the items started on threads of their own.
+  void joinWork();
+  // True on a thread that runs a work item.
+  static bool onWorkThread();
 
   // Creates the enumerator for CoCreateInstance, already recorded by the
   // caller: fails on request, refuses aggregation, answers riid.
@@ -224,28 +305,64 @@ public:
   FakeEndpointVolume *freeVolume();
 
   FakeEnumerator enumerator;
-  FakeDevice device;
+  FakeDevice devices[kDevices];
   FakeEndpointVolume volumes[kVolumeObjects];
+  // The first device and its state, which most tests use alone.
+  FakeDevice &device;
+  std::atomic<float> &level;
+  std::atomic<BOOL> &muted;
 
-  std::atomic<float> level{1.0f};
-  std::atomic<BOOL> muted{0};
+  // Called with the step of every call as it is recorded, before it acts:
+  // lets a test act at a precise point (switch the default, be slow).
+  void (*hook)(Step) = nullptr;
   Delivery delivery = Delivery::ServiceThread;
+  WorkMode workMode = WorkMode::Manual;
+  // Whether a withdrawal waits for a delivery to it in progress, as some
+  // platforms do; without, a sink or client may be called once more after
+  // its withdrawal has returned.
+  bool withdrawalWaits = true;
   // Set when there is no playback device at all.
   bool noDevice = false;
 
 private:
+  struct SinkSlot {
+    IAudioEndpointVolumeCallback *sink;
+    int device;
+  };
+  struct WorkItem {
+    LPTHREAD_START_ROUTINE function;
+    LPVOID context;
+  };
+
+  // Calls OnNotify of the sinks on device (any, -1) under the delivery rule.
+  int deliverToSinks(int device, AUDIO_VOLUME_NOTIFICATION_DATA *record);
+  void deliverDefaultChange(EDataFlow flow, ERole role, const WCHAR *id);
+
   // Guards calls_ and faults_.
   mutable ServiceLock lock_;
   std::vector<Call> calls_;
   HRESULT faults_[kStepCount];
-  // Guards sinks_; held while sinks run, so they may call the service.
+  // Guards sinks_ and clients_; held while they are called when
+  // withdrawalWaits, so they may call the service.
   mutable ServiceLock sinkLock_;
-  IAudioEndpointVolumeCallback *sinks_[kMaxSinks] = {};
+  SinkSlot sinks_[kMaxSinks] = {};
+  IMMNotificationClient *clients_[kMaxClients] = {};
   std::atomic<int> sinkCount_{0};
+  std::atomic<int> clientCount_{0};
+  std::atomic<int> defaultDevice_{0};
+  // Guards work_ and workThreads_.
+  mutable ServiceLock workLock_;
+  std::vector<WorkItem> work_;
+  std::vector<std::thread> workThreads_;
   std::atomic<int> overReleases_{0};
+  std::atomic<int> callbackViolations_{0};
+  std::atomic<int> usesAfterRelease_{0};
 };
 
 // The one service the fake platform hands out.
 FakeAudioService &audio();
+
+// True on a thread while the service calls a sink or a client.
+bool insidePlatformCallback();
 
 } // namespace fake

@@ -1,15 +1,36 @@
 #include "fake_com_runtime.h"
 
+#include <chrono>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
 #include "fake_audio.h"
 
 namespace fake {
 
+namespace {
+// Work items call into the runtime from threads of their own.
+std::mutex runtimeLock;
+} // namespace
+
 int FakeComRuntime::depth() const {
+  std::lock_guard guard(runtimeLock);
   const auto found = depths.find(currentThreadId());
   return found == depths.end() ? 0 : found->second;
 }
 
+void FakeComRuntime::reset() {
+  std::lock_guard guard(runtimeLock);
+  initialiseStatus = S_OK;
+  depths.clear();
+  unbalancedUninitialise = 0;
+  nextGuid = 1;
+  allocationsOutstanding = 0;
+}
+
 int FakeComRuntime::totalDepth() const {
+  std::lock_guard guard(runtimeLock);
   int total = 0;
   for (const auto &[thread, depth] : depths) {
     total += depth;
@@ -29,19 +50,32 @@ using fake::Call;
 using fake::com;
 using fake::Step;
 
-HRESULT CoInitialize(LPVOID reserved) {
-  Call call{Step::CoInitialize};
+namespace {
+
+HRESULT initialise(Step step, LPVOID reserved, DWORD mode) {
+  Call call{step};
   call.pointer = reserved;
+  call.context = mode;
   audio().record(call);
-  const HRESULT status = audio().statusOf(Step::CoInitialize, com().initialiseStatus);
+  std::lock_guard guard(fake::runtimeLock);
+  const HRESULT status = audio().statusOf(step, com().initialiseStatus);
   if (SUCCEEDED(status)) {
     ++com().depths[fake::currentThreadId()];
   }
   return status;
 }
 
+} // namespace
+
+HRESULT CoInitialize(LPVOID reserved) { return initialise(Step::CoInitialize, reserved, 0); }
+
+HRESULT CoInitializeEx(LPVOID reserved, DWORD mode) {
+  return initialise(Step::CoInitializeEx, reserved, mode);
+}
+
 void CoUninitialize() {
   audio().record(Call{Step::CoUninitialize});
+  std::lock_guard guard(fake::runtimeLock);
   int &depth = com().depths[fake::currentThreadId()];
   if (depth == 0) {
     ++com().unbalancedUninitialise;
@@ -89,3 +123,35 @@ BOOL GetModuleHandleExW(DWORD flags, LPCWSTR name, HMODULE *module) {
 }
 
 DWORD GetCurrentThreadId() { return static_cast<DWORD>(fake::currentThreadId()); }
+
+LPVOID CoTaskMemAlloc(std::size_t bytes) {
+  std::lock_guard guard(fake::runtimeLock);
+  ++com().allocationsOutstanding;
+  return std::malloc(bytes);
+}
+
+void CoTaskMemFree(LPVOID block) {
+  if (block == nullptr) {
+    return;
+  }
+  std::lock_guard guard(fake::runtimeLock);
+  --com().allocationsOutstanding;
+  std::free(block);
+}
+
+BOOL QueueUserWorkItem(LPTHREAD_START_ROUTINE function, LPVOID context, unsigned long) {
+  return audio().queueWork(function, context);
+}
+
+// The library waits by sleeping; a platform callback never may. While a
+// host's thread waits, the pool gets to run what is queued, as its threads
+// would.
+void Sleep(DWORD milliseconds) {
+  if (fake::insidePlatformCallback()) {
+    audio().noteCallbackViolation();
+  }
+  if (!fake::FakeAudioService::onWorkThread() && audio().runQueuedWork() > 0) {
+    return;
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}

@@ -1,7 +1,7 @@
 // The fake system runtime linked by the native test build: the component
-// runtime functions and the two KERNEL32 calls the library makes, recorded
+// runtime functions and the KERNEL32 calls the library makes, recorded
 // into the fake service. Like the real runtime, it keeps the component
-// runtime's initialisation per thread.
+// runtime's initialisation per thread; work items go to the fake service.
 #pragma once
 
 #include <cstdint>
@@ -21,11 +21,13 @@ struct FakeComRuntime {
   int unbalancedUninitialise = 0;
   // Seed of the next GUID CoCreateGuid hands out.
   std::uint32_t nextGuid = 1;
+  // CoTaskMemAlloc blocks not given back with CoTaskMemFree.
+  int allocationsOutstanding = 0;
 
   // Unbalanced initialisations on the calling thread, or on any thread.
   int depth() const;
   int totalDepth() const;
-  void reset() { *this = FakeComRuntime{}; }
+  void reset();
 };
 
 FakeComRuntime &com();

@@ -1,0 +1,29 @@
+// Following the default playback device: when the platform reports that
+// the default render endpoint for the console role changed, the binding
+// moves to the new device on the system thread pool.
+#pragma once
+
+#include "control/endpoint_state.h"
+
+namespace quorvel {
+
+// After a successful binding: registers deviceWatch with the enumerator,
+// then looks at the default once more, so that a change made while the
+// binding was under way is not missed.
+void startFollowing(EndpointState &state);
+
+// Asks for a move to whatever device is the default by then. Never waits:
+// safe inside a platform callback. Moves run one at a time; a request made
+// while one is queued or running leads to one more move.
+void requestMove();
+
+// Withdraws deviceWatch, then waits for a queued or running move to
+// finish; no move starts after this returns.
+void stopFollowing(EndpointState &state);
+
+// Puts next (or null) in the place of the held volume control, then
+// withdraws the sink from the old one, waits for the controls still using
+// it, and releases it.
+void replaceVolume(EndpointState &state, IAudioEndpointVolume *next);
+
+} // namespace quorvel

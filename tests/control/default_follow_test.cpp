@@ -1,0 +1,250 @@
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "library_fixture.h"
+
+using fake::audio;
+using fake::com;
+using fake::Step;
+
+namespace {
+
+std::vector<Step> stepsWithoutReleases() {
+  std::vector<Step> steps;
+  for (Step step : audio().steps()) {
+    if (step != Step::Release) {
+      steps.push_back(step);
+    }
+  }
+  return steps;
+}
+
+// The device whose control the library holds, or -1.
+int heldDevice() {
+  auto *volume = static_cast<fake::FakeEndpointVolume *>(quorvel::endpointState.endpointVolume.load());
+  return volume == nullptr ? -1 : volume->device()->index();
+}
+
+// Default changes are reported on the caller's thread and moves run only
+// when a test runs the queued work, so every step can be looked at.
+class DefaultFollowTest : public LibraryTest {
+protected:
+  void SetUp() override {
+    LibraryTest::SetUp();
+    audio().delivery = fake::Delivery::CallerThread;
+    audio().devices[1].level = 0.25f;
+    audio().devices[1].muted = 1;
+    ASSERT_EQ(InitEndPoint(&HostRecorder::callback), 1);
+    audio().clearCalls();
+  }
+
+  // Switches the default and runs the move it asked for.
+  static void switchAndMove(int device) {
+    audio().switchDefault(device);
+    EXPECT_EQ(audio().queuedWork(), 1) << "one move for the console role alone";
+    audio().runQueuedWork();
+  }
+
+  static bool controlsUnbound() {
+    int percent = -7;
+    audio().clearCalls();
+    const bool unbound = VolumeSet(50) == AUDCLNT_E_NOT_INITIALIZED && VolumeGet(&percent) == 1 &&
+                         percent == -7 && MuteSet(1) == 1 && MuteGet() == 0;
+    return unbound && audio().calls().empty();
+  }
+};
+
+} // namespace
+
+TEST_F(DefaultFollowTest, MovesToTheNewDefaultInOrderAndTellsTheHostOnce) {
+  switchAndMove(1);
+
+  const std::vector<Step> expected = {Step::QueueUserWorkItem,
+                                      Step::CoInitializeEx,
+                                      Step::GetDefaultAudioEndpoint,
+                                      Step::GetId,
+                                      Step::Activate,
+                                      Step::RegisterControlChangeNotify,
+                                      Step::UnregisterControlChangeNotify,
+                                      Step::GetMute,
+                                      Step::GetMasterVolumeLevelScalar,
+                                      Step::CoUninitialize};
+  EXPECT_EQ(stepsWithoutReleases(), expected);
+  const std::vector<fake::Call> calls = audio().calls();
+  EXPECT_EQ(calls[1].context, static_cast<DWORD>(COINIT_MULTITHREADED));
+  for (const fake::Call &call : calls) {
+    if (call.step == Step::Activate || call.step == Step::RegisterControlChangeNotify) {
+      EXPECT_EQ(call.device, 1);
+    } else if (call.step == Step::UnregisterControlChangeNotify) {
+      EXPECT_EQ(call.device, 0);
+    }
+  }
+  EXPECT_EQ(audio().devices[0].references(), 0) << "the old device and control are released";
+  EXPECT_EQ(audio().devices[1].references(), 1);
+  EXPECT_EQ(HostRecorder::calls, 1);
+  EXPECT_EQ(HostRecorder::lastMuted, 1);
+  EXPECT_EQ(HostRecorder::lastPercent, 25);
+
+  // The controls act on the new device, and only its changes are told.
+  EXPECT_EQ(VolumeSet(80), S_OK);
+  EXPECT_FLOAT_EQ(audio().devices[1].level.load(), 0.8f);
+  EXPECT_FLOAT_EQ(audio().devices[0].level.load(), 1.0f);
+  audio().applyChange(0.5f, 0, nullptr, 0);
+  EXPECT_EQ(HostRecorder::lastPercent, 80);
+  audio().applyChange(0.1f, 0, nullptr, 1);
+  EXPECT_EQ(HostRecorder::lastPercent, 10);
+  EXPECT_EQ(com().depth(), 1) << "the move's own initialisation is undone";
+}
+
+TEST_F(DefaultFollowTest, OtherRolesCaptureAndTheHeldDeviceChangeNothing) {
+  audio().notifyDefaultChanged(eRender, eMultimedia, audio().devices[1].id());
+  audio().notifyDefaultChanged(eRender, eCommunications, audio().devices[1].id());
+  audio().notifyDefaultChanged(eCapture, eConsole, audio().devices[1].id());
+  EXPECT_EQ(audio().queuedWork(), 0);
+
+  switchAndMove(0);
+  EXPECT_EQ(audio().countOf(Step::Activate), 0);
+  EXPECT_EQ(audio().countOf(Step::UnregisterControlChangeNotify), 0);
+  EXPECT_EQ(HostRecorder::calls, 0);
+  EXPECT_EQ(state().endpointVolume.load(), &audio().volumes[0]);
+}
+
+TEST_F(DefaultFollowTest, NoDeviceLeftUnbindsTheControlsUntilOneIsBack) {
+  switchAndMove(-1);
+  EXPECT_TRUE(controlsUnbound());
+  EXPECT_EQ(HostRecorder::calls, 0) << "no state to tell";
+  EXPECT_EQ(audio().sinkCount(), 0);
+  EXPECT_EQ(audio().outstandingReferences(), 1) << "only the enumerator is held";
+  EXPECT_EQ(InitEndPoint(&HostRecorder::callback), 0) << "still bound";
+
+  // A default that cannot be activated is no device either.
+  audio().failAt(Step::Activate);
+  switchAndMove(0);
+  audio().clearFaults();
+  EXPECT_TRUE(controlsUnbound());
+  EXPECT_EQ(audio().outstandingReferences(), 1);
+
+  switchAndMove(1);
+  EXPECT_EQ(HostRecorder::calls, 1);
+  EXPECT_EQ(MuteGet(), 1);
+  EXPECT_EQ(audio().sinkCount(), 1);
+}
+
+TEST_F(DefaultFollowTest, AChangeDuringAMoveLeadsToOneMoreMove) {
+  // The host function, told of the first move on the pool's thread, uses
+  // the controls and sees the default change again before it returns.
+  static std::atomic<int> percentSeen{-1};
+  percentSeen = -1;
+  UninitEndPoint();
+  ASSERT_EQ(InitEndPoint([](int, int) -> int {
+              int percent = -1;
+              VolumeGet(&percent);
+              if (percentSeen.exchange(percent) == -1) {
+                audio().switchDefault(0);
+              }
+              return 0;
+            }),
+            1);
+  switchAndMove(1);
+  EXPECT_EQ(percentSeen, 100) << "back on the first device";
+  EXPECT_EQ(audio().countOf(Step::QueueUserWorkItem), 1) << "the running item took it on";
+  EXPECT_EQ(audio().countOf(Step::CoInitializeEx), 1);
+  EXPECT_EQ(heldDevice(), 0);
+}
+
+TEST_F(DefaultFollowTest, AChangeWhileBindingIsNotMissed) {
+  UninitEndPoint();
+  audio().hook = [](Step step) {
+    if (step == Step::RegisterEndpointNotificationCallback) {
+      audio().switchDefault(1, false);
+    }
+  };
+  ASSERT_EQ(InitEndPoint(&HostRecorder::callback), 1);
+  audio().hook = nullptr;
+  EXPECT_EQ(audio().runQueuedWork(), 1);
+  EXPECT_EQ(heldDevice(), 1);
+  EXPECT_EQ(HostRecorder::calls, 1);
+}
+
+TEST_F(DefaultFollowTest, UninitWithAMoveQueuedLetsItDoNothingAndStopsFollowing) {
+  audio().switchDefault(1);
+  ASSERT_EQ(audio().queuedWork(), 1);
+  // The queued item runs while UninitEndPoint waits for it, and finds it
+  // must not move.
+  UninitEndPoint();
+  EXPECT_EQ(audio().queuedWork(), 0);
+  EXPECT_EQ(audio().countOf(Step::Activate), 0);
+  EXPECT_EQ(HostRecorder::calls, 0);
+  audio().switchDefault(0);
+  EXPECT_EQ(audio().queuedWork(), 0) << "nothing is watching any more";
+}
+
+TEST_F(DefaultFollowTest, UninitWaitsForARunningMove) {
+  audio().workMode = fake::WorkMode::Thread;
+  static std::atomic<bool> moving{false};
+  moving = false;
+  audio().hook = [](Step step) {
+    if (step == Step::Activate && fake::FakeAudioService::onWorkThread()) {
+      moving = true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  };
+  audio().switchDefault(1);
+  while (!moving) {
+    std::this_thread::yield();
+  }
+  UninitEndPoint();
+  const int told = HostRecorder::calls;
+  EXPECT_EQ(audio().outstandingReferences(), 0);
+  EXPECT_EQ(audio().sinkCount(), 0);
+  audio().joinWork();
+  EXPECT_EQ(HostRecorder::calls, told) << "nothing reaches the host after UninitEndPoint";
+}
+
+TEST_F(DefaultFollowTest, ARefusedQueueOrWatchLeavesTheBindingAsItIs) {
+  audio().failAt(Step::QueueUserWorkItem);
+  audio().switchDefault(1);
+  audio().clearFaults();
+  EXPECT_EQ(audio().queuedWork(), 0);
+  EXPECT_EQ(state().endpointVolume.load(), &audio().volumes[0]);
+  switchAndMove(1);
+  EXPECT_EQ(heldDevice(), 1);
+
+  UninitEndPoint();
+  audio().failAt(Step::RegisterEndpointNotificationCallback);
+  EXPECT_EQ(InitEndPoint(&HostRecorder::callback), 1) << "following is on top of the binding";
+  audio().clearFaults();
+  audio().clearCalls();
+  UninitEndPoint();
+  EXPECT_EQ(audio().countOf(Step::UnregisterEndpointNotificationCallback), 0);
+}
+
+// The platform may call a sink once more after its withdrawal returned;
+// the library then still never releases a control a control is using.
+TEST_F(DefaultFollowTest, WithdrawalsThatDoNotWaitNeverLeaveAControlOnAReleasedObject) {
+  audio().withdrawalWaits = false;
+  audio().delivery = fake::Delivery::ServiceThread;
+  static std::atomic<bool> inside{false};
+  inside = false;
+  UninitEndPoint();
+  ASSERT_EQ(InitEndPoint([](int, int) -> int {
+              int percent = 0;
+              VolumeGet(&percent);
+              return 0;
+            }),
+            1);
+  audio().hook = [](Step step) {
+    if (step == Step::GetMasterVolumeLevelScalar && !inside.exchange(true)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  };
+  std::thread service([] { audio().applyChange(0.5f, 0, nullptr); });
+  while (!inside) {
+    std::this_thread::yield();
+  }
+  UninitEndPoint();
+  service.join();
+  EXPECT_EQ(audio().usesAfterRelease(), 0);
+}
