@@ -100,3 +100,34 @@ TEST_F(ConcurrencyLifecycle, LateDeliveryRacingRebindIsRaceFree) {
   platform.join();
   EXPECT_LE(hostCalls, attempts);
 }
+
+TEST_F(ConcurrencyLifecycle, DefaultSwitchStormWhileTheHostBindsAndUsesTheControls) {
+  // Every switch is reported on the platform's thread and every move runs
+  // on a pool thread of its own, while the host binds, uses the controls
+  // and lets go; no default at all is one of the states switched to.
+  audio().delivery = fake::Delivery::CallerThread;
+  audio().workMode = fake::WorkMode::Thread;
+  std::atomic<bool> stop{false};
+  std::thread platform([&] {
+    for (int i = 0; !stop; ++i) {
+      audio().switchDefault(i % 3 - 1);
+    }
+  });
+  for (int cycle = 0; cycle < 300; ++cycle) {
+    InitEndPoint(&countHost);
+    for (int i = 0; i < 20; ++i) {
+      VolumeSet(i);
+      int percent = 0;
+      VolumeGet(&percent);
+      MuteSet(i & 1);
+      MuteGet();
+    }
+    UninitEndPoint();
+    audio().clearCalls();
+  }
+  stop = true;
+  platform.join();
+  audio().joinWork();
+  EXPECT_EQ(audio().usesAfterRelease(), 0);
+  EXPECT_EQ(audio().clientCount(), 0);
+}

@@ -30,6 +30,13 @@ struct Host {
   }
 };
 
+// The device whose control the library holds, or -1.
+int heldDevice() {
+  auto *volume =
+      static_cast<fake::FakeEndpointVolume *>(quorvel::endpointState.endpointVolume.load());
+  return volume == nullptr ? -1 : volume->device()->index();
+}
+
 ULONG sinkReferences() {
   quorvel::notifySink.AddRef();
   return quorvel::notifySink.Release();
@@ -120,22 +127,34 @@ bool LifecycleDriver::step(ChoiceSource &choices) {
     init(choices);
   } else if (operation < 5) {
     uninit(choices);
-  } else if (operation < 11) {
+  } else if (operation < 10) {
     control(choices);
-  } else {
+  } else if (operation < 13) {
     notify(choices);
+  } else {
+    switchDefault(choices);
   }
   audio().clearCalls();
   return failure_.empty() && checkInvariants();
 }
 
 void LifecycleDriver::init(ChoiceSource &choices) {
-  const bool wasBound = quorvel::endpointState.endpointVolume != nullptr;
+  const bool wasBound = quorvel::endpointState.bound;
   const std::uint64_t callsBefore = Host::calls;
   VolumeChangeCallback callback = choices.next() % 4 == 0 ? nullptr : &Host::callback;
 
-  const auto &kSteps = fake::kBindingSteps;
-  const std::uint32_t faultPick = choices.next() % 12;
+  // Every binding step, then the two steps of following the default that
+  // can fail on their own: the device's id and the watch's registration.
+  static const Step kSteps[] = {Step::CoInitialize,
+                                Step::CoCreateGuid,
+                                Step::CoCreateInstance,
+                                Step::GetDefaultAudioEndpoint,
+                                Step::Activate,
+                                Step::PinModule,
+                                Step::RegisterControlChangeNotify,
+                                Step::GetId,
+                                Step::RegisterEndpointNotificationCallback};
+  const std::uint32_t faultPick = choices.next() % 14;
   const bool faulted = faultPick < std::size(kSteps);
   if (faulted) {
     const HRESULT status = choices.next() % 2 == 0 ? E_FAIL : RPC_E_CHANGED_MODE;
@@ -155,13 +174,18 @@ void LifecycleDriver::init(ChoiceSource &choices) {
   }
   const bool initialised = !(faulted && kSteps[faultPick] == Step::CoInitialize);
   expectedComDepth_ += initialised ? 1 : 0;
-  // Neither a refused CoInitialize nor a refused pin stops the binding.
+  // Neither a refused CoInitialize, a refused pin, nor a refusal while
+  // setting up to follow the default stops the binding; no default does.
+  const Step faultAt = faulted ? kSteps[faultPick] : Step::Count;
   const bool shouldBind =
-      !faulted || kSteps[faultPick] == Step::CoInitialize || kSteps[faultPick] == Step::PinModule;
+      audio().defaultDevice() >= 0 &&
+      (!faulted || faultAt == Step::CoInitialize || faultAt == Step::PinModule ||
+       faultAt == Step::GetId || faultAt == Step::RegisterEndpointNotificationCallback);
   if (result != (shouldBind ? 1 : 0)) {
     fail("InitEndPoint returned " + std::to_string(result));
   }
   expectRegistered_ = result == 1;
+  expectWatching_ = result == 1 && faultAt != Step::RegisterEndpointNotificationCallback;
   expectCallback_ = callback != nullptr;
   if (Host::calls != callsBefore) {
     fail("binding called the host");
@@ -176,16 +200,29 @@ void LifecycleDriver::uninit(ChoiceSource &choices) {
     audio().failAt(Step::UnregisterControlChangeNotify);
     ++figures_.faultsInjected;
   }
+  // A move still queued runs while UninitEndPoint waits for it, and does
+  // nothing: no platform call of a move may follow the watch's withdrawal.
   if (UninitEndPoint() != 1) {
     fail("UninitEndPoint must return 1");
   }
   audio().clearFaults();
-  if (refused && expectRegistered_) {
-    if (audio().sinkCount() != 1 || sinkReferences() != 2u) {
+  bool withdrawn = false;
+  for (Step step : audio().steps()) {
+    withdrawn = withdrawn || step == Step::UnregisterEndpointNotificationCallback;
+    if (withdrawn && (step == Step::Activate || step == Step::RegisterControlChangeNotify)) {
+      fail("a move ran after the watch was withdrawn");
+    }
+  }
+  if (audio().countOf(Step::UnregisterEndpointNotificationCallback) != (expectWatching_ ? 1 : 0)) {
+    fail("the watch must be withdrawn exactly once when registered");
+  }
+  expectWatching_ = false;
+  if (refused && audio().sinkCount() == 1) {
+    if (sinkReferences() != 2u) {
       fail("a refused withdrawal must leave exactly the platform's hold");
     }
     // The platform drops the registration later, on its own.
-    audio().unregisterSink(&quorvel::notifySink);
+    audio().unregisterSink(nullptr, &quorvel::notifySink);
   }
   expectedComDepth_ = 0;
   expectRegistered_ = false;
@@ -240,7 +277,8 @@ void LifecycleDriver::control(ChoiceSource &choices) {
     break;
   default: {
     const int muted = MuteGet();
-    const int expected = bound && !faulted && audio().muted.load() != 0 ? 1 : 0;
+    const int expected =
+        bound && !faulted && audio().devices[heldDevice()].muted.load() != 0 ? 1 : 0;
     if (muted != expected) {
       fail("MuteGet returned " + std::to_string(muted));
     }
@@ -254,7 +292,7 @@ void LifecycleDriver::control(ChoiceSource &choices) {
   if (platformCalls != (bound ? 1 : 0)) {
     fail("control made " + std::to_string(platformCalls) + " platform calls");
   }
-  const std::uint64_t told = changed && expectRegistered_ && expectCallback_ ? 1 : 0;
+  const std::uint64_t told = changed && audio().sinkCount() == 1 && expectCallback_ ? 1 : 0;
   figures_.notificationsForwarded += told;
   if (Host::calls - callsBefore != told) {
     fail("own change reached the host " + std::to_string(Host::calls - callsBefore) + " times");
@@ -271,7 +309,7 @@ void LifecycleDriver::notify(ChoiceSource &choices) {
 
   const std::uint64_t callsBefore = Host::calls;
   const int reached = audio().notifySinks(withRecord ? &record : nullptr);
-  if (reached != (expectRegistered_ ? 1 : 0)) {
+  if (reached != (expectRegistered_ && heldDevice() >= 0 ? 1 : 0)) {
     fail("notification reached " + std::to_string(reached) + " sinks");
   }
   const std::uint64_t told = reached == 1 && withRecord && expectCallback_ ? 1 : 0;
@@ -283,6 +321,28 @@ void LifecycleDriver::notify(ChoiceSource &choices) {
   }
 }
 
+// The default changes (to another device, to none, or to the same one),
+// or a change the library ignores is reported; the moves asked for run now
+// or later.
+void LifecycleDriver::switchDefault(ChoiceSource &choices) {
+  const std::uint32_t pick = choices.next() % 6;
+  if (pick < 3) {
+    audio().switchDefault(static_cast<int>(pick) - 1);
+  } else {
+    const WCHAR *id = audio().devices[pick % 2].id();
+    audio().notifyDefaultChanged(pick == 3 ? eCapture : eRender, pick == 3 ? eConsole : eMultimedia,
+                                 id);
+  }
+  if (choices.next() % 2 == 0) {
+    const std::uint64_t callsBefore = Host::calls;
+    const int moves = audio().runQueuedWork();
+    figures_.movesRun += static_cast<std::uint64_t>(moves);
+    if (Host::calls - callsBefore > (expectCallback_ ? static_cast<std::uint64_t>(moves) : 0u)) {
+      fail("a move told the host more than once, or told a host that gave no function");
+    }
+  }
+}
+
 bool LifecycleDriver::checkInvariants() {
   const quorvel::EndpointState &state = quorvel::endpointState;
   LONG volumeReferences = 0;
@@ -291,19 +351,31 @@ bool LifecycleDriver::checkInvariants() {
   }
   figures_.referencesChecked += 3;
   if (audio().enumerator.references() != (state.enumerator != nullptr ? 1 : 0) ||
-      audio().device.references() != (state.device != nullptr ? 1 : 0) ||
-      volumeReferences != (state.endpointVolume != nullptr ? 1 : 0)) {
+      audio().devices[0].references() + audio().devices[1].references() !=
+          (state.device != nullptr ? 1 : 0) ||
+      volumeReferences != (state.endpointVolume.load() != nullptr ? 1 : 0)) {
     return fail("each held object must hold exactly one reference, and nothing else");
   }
-  if (audio().overReleases() != 0) {
-    return fail("an object was released more often than referenced");
+  if (audio().overReleases() != 0 || audio().usesAfterRelease() != 0) {
+    return fail("an object was released more often than referenced, or used after");
   }
-  if (expectRegistered_ && state.endpointVolume == nullptr) {
+  if (expectRegistered_ && heldDevice() < 0 && !expectWatching_) {
     return fail("registered without an endpoint volume");
   }
-  if (audio().sinkCount() != (expectRegistered_ ? 1 : 0) ||
+  if (audio().sinkCount() != (expectRegistered_ && heldDevice() >= 0 ? 1 : 0) ||
       sinkReferences() != 1u + static_cast<ULONG>(audio().sinkCount())) {
     return fail("sink count is not 1 plus the platform's holds");
+  }
+  if (audio().clientCount() != (expectWatching_ ? 1 : 0)) {
+    return fail("the watch must be registered exactly while following the default");
+  }
+  // Once every move asked for has run, the library holds the default.
+  if (expectWatching_ && audio().queuedWork() == 0 && heldDevice() != audio().defaultDevice()) {
+    return fail("holds device " + std::to_string(heldDevice()) + " while the default is " +
+                std::to_string(audio().defaultDevice()));
+  }
+  if (audio().callbackViolations() != 0 || com().allocationsOutstanding < 0) {
+    return fail("a platform callback released a last reference or waited");
   }
   if (com().depth() != expectedComDepth_ || com().unbalancedUninitialise != 0) {
     return fail("component runtime unbalanced: depth " + std::to_string(com().depth()) +

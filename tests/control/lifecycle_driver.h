@@ -48,6 +48,7 @@ struct DriverFigures {
   std::uint64_t faultsInjected = 0;
   std::uint64_t referencesChecked = 0;
   std::uint64_t notificationsForwarded = 0;
+  std::uint64_t movesRun = 0;
 };
 
 class LifecycleDriver {
@@ -69,6 +70,7 @@ private:
   void uninit(ChoiceSource &choices);
   void control(ChoiceSource &choices);
   void notify(ChoiceSource &choices);
+  void switchDefault(ChoiceSource &choices);
   bool checkInvariants();
   bool fail(const std::string &what);
 
@@ -76,6 +78,7 @@ private:
   std::string failure_;
   int expectedComDepth_ = 0;
   bool expectRegistered_ = false;
+  bool expectWatching_ = false;
   bool expectCallback_ = false;
 };
 

@@ -27,13 +27,15 @@ TEST(LifecycleFuzz, RandomSequencesKeepEveryHostInvariant) {
   }
   const fuzz::DriverFigures &figures = driver.figures();
   std::printf("lifecycle fuzz: seed %llu, %llu operations, %llu faults injected, "
-              "%llu references checked, %llu notifications forwarded\n",
+              "%llu references checked, %llu notifications forwarded, %llu moves run\n",
               static_cast<unsigned long long>(seed),
               static_cast<unsigned long long>(figures.operations),
               static_cast<unsigned long long>(figures.faultsInjected),
               static_cast<unsigned long long>(figures.referencesChecked),
-              static_cast<unsigned long long>(figures.notificationsForwarded));
+              static_cast<unsigned long long>(figures.notificationsForwarded),
+              static_cast<unsigned long long>(figures.movesRun));
   EXPECT_EQ(figures.operations, operations);
   EXPECT_GT(figures.faultsInjected, 0u);
   EXPECT_GT(figures.notificationsForwarded, 0u);
+  EXPECT_GT(figures.movesRun, 0u);
 }

@@ -139,7 +139,7 @@ FakeEndpointVolume::RegisterControlChangeNotify(IAudioEndpointVolumeCallback *si
   call.device = device()->index();
   recordCall(call);
   const HRESULT status = service_.statusOf(Step::RegisterControlChangeNotify);
-  return FAILED(status) ? status : service_.registerSink(*device(), sink);
+  return FAILED(status) ? status : service_.registerSink(*this, sink);
 }
 
 HRESULT STDMETHODCALLTYPE
@@ -149,7 +149,7 @@ FakeEndpointVolume::UnregisterControlChangeNotify(IAudioEndpointVolumeCallback *
   call.device = device()->index();
   recordCall(call);
   const HRESULT status = service_.statusOf(Step::UnregisterControlChangeNotify);
-  return FAILED(status) ? status : service_.unregisterSink(sink);
+  return FAILED(status) ? status : service_.unregisterSink(this, sink);
 }
 
 HRESULT STDMETHODCALLTYPE FakeEndpointVolume::SetMasterVolumeLevelScalar(float level,
@@ -340,12 +340,15 @@ void FakeAudioService::reset() {
     ServiceLockGuard workGuard(workLock_);
     work_.clear();
   }
-  ServiceLockGuard guard(lock_);
-  calls_.clear();
-  for (HRESULT &fault : faults_) {
-    fault = S_OK;
+  {
+    ServiceLockGuard guard(lock_);
+    calls_.clear();
+    for (HRESULT &fault : faults_) {
+      fault = S_OK;
+    }
   }
   {
+    // Not under lock_: deliveries take lock_ while they hold this one.
     ServiceLockGuard sinkGuard(sinkLock_);
     for (SinkSlot &slot : sinks_) {
       slot = SinkSlot{};
@@ -441,7 +444,8 @@ LONG FakeAudioService::outstandingReferences() const {
   return total;
 }
 
-HRESULT FakeAudioService::registerSink(FakeDevice &device, IAudioEndpointVolumeCallback *sink) {
+HRESULT FakeAudioService::registerSink(const FakeEndpointVolume &volume,
+                                       IAudioEndpointVolumeCallback *sink) {
   if (sink == nullptr) {
     return E_POINTER;
   }
@@ -449,7 +453,7 @@ HRESULT FakeAudioService::registerSink(FakeDevice &device, IAudioEndpointVolumeC
   for (SinkSlot &slot : sinks_) {
     if (slot.sink == nullptr) {
       sink->AddRef();
-      slot = SinkSlot{sink, device.index()};
+      slot = SinkSlot{sink, &volume, volume.device()->index()};
       ++sinkCount_;
       return S_OK;
     }
@@ -457,10 +461,11 @@ HRESULT FakeAudioService::registerSink(FakeDevice &device, IAudioEndpointVolumeC
   return E_FAIL;
 }
 
-HRESULT FakeAudioService::unregisterSink(IAudioEndpointVolumeCallback *sink) {
+HRESULT FakeAudioService::unregisterSink(const FakeEndpointVolume *volume,
+                                         IAudioEndpointVolumeCallback *sink) {
   ServiceLockGuard guard(sinkLock_);
   for (SinkSlot &slot : sinks_) {
-    if (sink != nullptr && slot.sink == sink) {
+    if (sink != nullptr && slot.sink == sink && (volume == nullptr || slot.volume == volume)) {
       slot = SinkSlot{};
       --sinkCount_;
       sink->Release();

@@ -259,9 +259,11 @@ public:
   int usesAfterRelease() const { return usesAfterRelease_.load(); }
   void noteUseAfterRelease() { ++usesAfterRelease_; }
 
-  // Sinks registered on a device, each held by one reference.
-  HRESULT registerSink(FakeDevice &device, IAudioEndpointVolumeCallback *sink);
-  HRESULT unregisterSink(IAudioEndpointVolumeCallback *sink);
+  // Sinks registered through an endpoint volume object on its device, each
+  // held by one reference; a withdrawal names the object it goes through
+  // (null: any).
+  HRESULT registerSink(const FakeEndpointVolume &volume, IAudioEndpointVolumeCallback *sink);
+  HRESULT unregisterSink(const FakeEndpointVolume *volume, IAudioEndpointVolumeCallback *sink);
   // Without taking the sink lock, so a host's thread may ask while a
   // delivery waits for it; on every device together.
   int sinkCount() const { return sinkCount_.load(); }
@@ -327,6 +329,7 @@ public:
 private:
   struct SinkSlot {
     IAudioEndpointVolumeCallback *sink;
+    const FakeEndpointVolume *volume;
     int device;
   };
   struct WorkItem {
