@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <thread>
 
 #include "fake_audio.h"
 #include "host_module.h"
@@ -213,5 +214,51 @@ TEST_F(StandIn, HostComSurvivesUnmatchedAndRepeatedUninit) {
   EXPECT_NE(volume, nullptr) << "COM is still initialised for the host";
   if (volume != nullptr) {
     volume->Release();
+  }
+}
+
+// ---- Following the default device ----
+
+namespace {
+
+// The pool's move tells the host on a thread of its own; waits for it.
+bool hostToldAtLeast(int calls) {
+  for (int waited = 0; Host::calls < calls && waited < 20000; waited += 10) {
+    Sleep(10);
+  }
+  return Host::calls >= calls;
+}
+
+} // namespace
+
+TEST_F(StandIn, AfterASwitchOnlyTheNewDevicesChangesReachTheHost) {
+  audio().devices[1].level = 0.25f;
+  ASSERT_EQ(dll.InitEndPoint(&Host::callback), 1);
+  audio().switchDefault(1);
+  ASSERT_TRUE(hostToldAtLeast(1));
+  EXPECT_EQ(Host::percent, 25) << "told the new device's state";
+  EXPECT_NE(Host::thread, GetCurrentThreadId());
+
+  audio().applyChange(0.5f, 1, nullptr, 0);
+  EXPECT_EQ(Host::calls, 1) << "a change on the old device";
+  audio().applyChange(0.75f, 1, nullptr, 1);
+  EXPECT_EQ(Host::calls, 2);
+  EXPECT_EQ(Host::percent, 75);
+  EXPECT_EQ(dll.MuteGet(), 1);
+  EXPECT_EQ(audio().devices[0].references(), 0);
+}
+
+TEST_F(StandIn, UninitRacingASwitchLeavesNothingBehind) {
+  for (int round = 0; round < 20; ++round) {
+    ASSERT_EQ(dll.InitEndPoint(&Host::callback), 1);
+    std::thread platform([round] { audio().switchDefault(round % 2 == 0 ? 1 : 0); });
+    EXPECT_EQ(dll.UninitEndPoint(), 1);
+    const int told = Host::calls;
+    platform.join();
+    Sleep(20);
+    EXPECT_EQ(Host::calls, told) << "nothing reaches the host after UninitEndPoint";
+    EXPECT_EQ(audio().outstandingReferences(), 0);
+    EXPECT_EQ(audio().sinkCount(), 0);
+    EXPECT_EQ(audio().clientCount(), 0);
   }
 }
