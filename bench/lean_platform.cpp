@@ -24,6 +24,13 @@ HRESULT STDMETHODCALLTYPE Device::Activate(REFIID, DWORD, PROPVARIANT *, void **
   return S_OK;
 }
 
+// One id for the one device; CoTaskMemFree below frees nothing.
+HRESULT STDMETHODCALLTYPE Device::GetId(LPWSTR *id) {
+  static WCHAR text[] = u"lean";
+  *id = text;
+  return S_OK;
+}
+
 HRESULT STDMETHODCALLTYPE Enumerator::QueryInterface(REFIID, void **ppv) {
   AddRef();
   *ppv = this;
@@ -40,6 +47,8 @@ HRESULT STDMETHODCALLTYPE Enumerator::GetDefaultAudioEndpoint(EDataFlow, ERole, 
 
 // The component runtime, reduced to what the library needs.
 HRESULT CoInitialize(LPVOID) { return S_FALSE; }
+HRESULT CoInitializeEx(LPVOID, DWORD) { return S_FALSE; }
+void CoTaskMemFree(LPVOID) {}
 void CoUninitialize() {}
 HRESULT CoCreateGuid(GUID *guid) {
   *guid = GUID{0x1234, 0x5678, 0x9ABC, {1, 2, 3, 4, 5, 6, 7, 8}};
@@ -55,3 +64,6 @@ BOOL GetModuleHandleExW(DWORD, LPCWSTR, HMODULE *module) {
   return 1;
 }
 DWORD GetCurrentThreadId() { return 1; }
+// The default never changes here, so nothing is queued and nobody waits.
+BOOL QueueUserWorkItem(LPTHREAD_START_ROUTINE, LPVOID, unsigned long) { return 0; }
+void Sleep(DWORD) {}

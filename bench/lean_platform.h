@@ -72,7 +72,7 @@ public:
   HRESULT STDMETHODCALLTYPE OpenPropertyStore(DWORD, IPropertyStore **) override {
     return E_NOTIMPL;
   }
-  HRESULT STDMETHODCALLTYPE GetId(LPWSTR *) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetId(LPWSTR *id) override;
   HRESULT STDMETHODCALLTYPE GetState(DWORD *) override { return E_NOTIMPL; }
 
   ULONG refs = 0;
@@ -92,11 +92,11 @@ public:
   HRESULT STDMETHODCALLTYPE GetDefaultAudioEndpoint(EDataFlow, ERole, IMMDevice **out) override;
   HRESULT STDMETHODCALLTYPE GetDevice(LPCWSTR, IMMDevice **) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE RegisterEndpointNotificationCallback(IMMNotificationClient *) override {
-    return E_NOTIMPL;
+    return S_OK;
   }
   HRESULT STDMETHODCALLTYPE
   UnregisterEndpointNotificationCallback(IMMNotificationClient *) override {
-    return E_NOTIMPL;
+    return S_OK;
   }
 
   ULONG refs = 0;

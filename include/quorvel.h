@@ -5,8 +5,11 @@
  * InitEndPoint for the library's COM initialisation to be undone; on any
  * other thread it still releases everything, but leaves COM alone.
  * The host function handed to InitEndPoint is called on the audio
- * service's own thread for every volume or mute change, whoever made it:
- * keep it short and never block in it.
+ * service's own thread for every volume or mute change, whoever made it,
+ * and once on a system thread-pool thread with the new device's state
+ * whenever the binding follows a change of the default device: keep it
+ * short and never block in it. While no default device is left, the
+ * controls act as when not bound.
  * After the first successful binding the DLL stays loaded until the
  * process ends (FreeLibrary leaves it mapped), because the audio service
  * may still call into it. */
@@ -36,9 +39,9 @@ extern "C" {
  * as reported (0 = not muted), percent is 0..100. The result is ignored. */
 typedef int(QUORVEL_CALL *VolumeChangeCallback)(int muted, int percent);
 
-/* Binds to the default playback device and registers for changes.
- * callback may be null. Returns 1 on success, 0 when already bound or on
- * any failure; UninitEndPoint releases whatever a failed call obtained. */
+/* Binds to the default playback device, registers for changes and follows
+ * the default device from then on. callback may be null. Returns 1 on success, 0 when already bound
+ * or on any failure; UninitEndPoint releases whatever a failed call obtained. */
 QUORVEL_API int QUORVEL_CALL InitEndPoint(VolumeChangeCallback callback);
 
 /* Withdraws from the device and releases everything. Always returns 1. */

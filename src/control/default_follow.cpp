@@ -79,9 +79,8 @@ void moveToDefault(EndpointState &state) {
     return;
   }
   IAudioEndpointVolume *volume = nullptr;
-  if (device != nullptr &&
-      FAILED(device->Activate(platform::kIidIAudioEndpointVolume, CLSCTX_ALL, nullptr,
-                              reinterpret_cast<void **>(&volume)))) {
+  if (device != nullptr && FAILED(device->Activate(platform::kIidIAudioEndpointVolume, CLSCTX_ALL,
+                                                   nullptr, reinterpret_cast<void **>(&volume)))) {
     volume = nullptr;
   }
   if (volume == nullptr) {

@@ -23,7 +23,7 @@ HRESULT STDMETHODCALLTYPE CMMNotificationClient::OnDeviceStateChanged(LPCWSTR, D
 HRESULT STDMETHODCALLTYPE CMMNotificationClient::OnDeviceAdded(LPCWSTR) { return S_OK; }
 HRESULT STDMETHODCALLTYPE CMMNotificationClient::OnDeviceRemoved(LPCWSTR) { return S_OK; }
 HRESULT STDMETHODCALLTYPE CMMNotificationClient::OnPropertyValueChanged(LPCWSTR,
-                                                                       const PROPERTYKEY) {
+                                                                        const PROPERTYKEY) {
   return S_OK;
 }
 
@@ -33,7 +33,7 @@ HRESULT STDMETHODCALLTYPE CMMNotificationClient::OnPropertyValueChanged(LPCWSTR,
 // used: the move looks the default up itself, so it always lands on the
 // newest one.
 HRESULT STDMETHODCALLTYPE CMMNotificationClient::OnDefaultDeviceChanged(EDataFlow flow, ERole role,
-                                                                       LPCWSTR) {
+                                                                        LPCWSTR) {
   if (flow == eRender && role == eConsole) {
     requestMove();
   }

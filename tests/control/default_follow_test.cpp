@@ -23,7 +23,8 @@ std::vector<Step> stepsWithoutReleases() {
 
 // The device whose control the library holds, or -1.
 int heldDevice() {
-  auto *volume = static_cast<fake::FakeEndpointVolume *>(quorvel::endpointState.endpointVolume.load());
+  auto *volume =
+      static_cast<fake::FakeEndpointVolume *>(quorvel::endpointState.endpointVolume.load());
   return volume == nullptr ? -1 : volume->device()->index();
 }
 

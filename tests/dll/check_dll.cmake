@@ -51,8 +51,11 @@ elseif(CHECK STREQUAL "imports")
     list(APPEND imports "${dll}:${functions}")
   endforeach()
   list(SORT imports)
-  set(expected "KERNEL32.DLL:GetCurrentThreadId,GetModuleHandleExW"
-               "OLE32.DLL:CoCreateGuid,CoCreateInstance,CoInitialize,CoUninitialize")
+  # QueueUserWorkItem and CoInitializeEx run a move to a new default device
+  # on the system thread pool; Sleep is how letting go of a control waits for
+  # the controls still using it; CoTaskMemFree frees endpoint ids.
+  set(expected "KERNEL32.DLL:GetCurrentThreadId,GetModuleHandleExW,QueueUserWorkItem,Sleep"
+               "OLE32.DLL:CoCreateGuid,CoCreateInstance,CoInitialize,CoInitializeEx,CoTaskMemFree,CoUninitialize")
   if(NOT imports STREQUAL expected)
     message(FATAL_ERROR "imports are\n  ${imports}\nexpected\n  ${expected}")
   endif()

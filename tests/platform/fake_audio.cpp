@@ -487,9 +487,10 @@ void FakeAudioService::applyChange(float newLevel, BOOL newMuted, LPCGUID contex
   record.nChannels = 1;
   record.afChannelVolumes[0] = newLevel;
   dispatch(delivery, DeliveryJob{this, index, &record, [](DeliveryJob &job) {
-             job.service->deliverToSinks(
-                 job.device, static_cast<AUDIO_VOLUME_NOTIFICATION_DATA *>(job.payload));
-           }});
+                                   job.service->deliverToSinks(
+                                       job.device,
+                                       static_cast<AUDIO_VOLUME_NOTIFICATION_DATA *>(job.payload));
+                                 }});
 }
 
 int FakeAudioService::notifySinks(AUDIO_VOLUME_NOTIFICATION_DATA *record) {
@@ -562,9 +563,9 @@ void FakeAudioService::notifyDefaultChanged(EDataFlow flow, ERole role, const WC
     const WCHAR *id;
   } change{flow, role, id};
   dispatch(delivery, DeliveryJob{this, -1, &change, [](DeliveryJob &job) {
-             const auto *c = static_cast<const Change *>(job.payload);
-             job.service->deliverDefaultChange(c->flow, c->role, c->id);
-           }});
+                                   const auto *c = static_cast<const Change *>(job.payload);
+                                   job.service->deliverDefaultChange(c->flow, c->role, c->id);
+                                 }});
 }
 
 // As for sinks: under the lock when withdrawals wait, after it otherwise.
