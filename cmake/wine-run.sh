@@ -4,7 +4,9 @@
 #
 # The prefix lives in <wine-dir> and is created once. QUORVEL_WINE_AUDIO
 # picks the audio Wine sees: "null" (default) gives it a null ALSA output as
-# the default device, "none" gives it no output device at all.
+# the default device, "none" gives it no output device at all, "two" gives
+# it two null outputs ("default" and "second") in a prefix of its own, whose
+# default a test may switch through the registry.
 set -euo pipefail
 wine_dir=$(realpath -m "$1") arch=$2
 shift 2
@@ -22,7 +24,6 @@ if ! "$loader" --version >/dev/null 2>&1; then
   exit 77
 fi
 
-export WINEPREFIX=$wine_dir/prefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 audio=${QUORVEL_WINE_AUDIO:-null}
@@ -31,7 +32,19 @@ mkdir -p "$HOME"
 case $audio in
   null | stand_in) echo 'pcm.!default { type null }' >"$HOME/.asoundrc" ;;
   none) rm -f "$HOME/.asoundrc" ;;
+  # Replaced whole, since another run may be reading it.
+  two)
+    printf '%s\n' 'pcm.!default { type null }' 'pcm.second { type null }' >"$HOME/.asoundrc.$$"
+    mv -f "$HOME/.asoundrc.$$" "$HOME/.asoundrc"
+    ;;
 esac
+# The registry of the two-output prefix is changed by its tests (which
+# output is the default), so it is kept apart from the shared one.
+if [ "$audio" = two ]; then
+  export WINEPREFIX=$wine_dir/prefix-two
+else
+  export WINEPREFIX=$wine_dir/prefix
+fi
 
 # One 64-bit prefix serves both loaders. Its 32-bit half (syswow64) is only
 # filled in where 32-bit programs could run when it was made, so a prefix
@@ -53,7 +66,21 @@ esac
     /usr/lib/wine/wineserver -w
     touch "$WINEPREFIX/.windows-10"
   fi
+  # Wine lists the ALSA default and the outputs named in the registry.
+  if [ "$audio" = two ] && [ ! -f "$WINEPREFIX/.two-outputs" ]; then
+    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >/dev/null 2>&1
+    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Drivers\winealsa.drv' \
+      /v ALSAOutputDevices /t REG_MULTI_SZ /d second /f >/dev/null 2>&1
+    /usr/lib/wine/wineserver -w
+    touch "$WINEPREFIX/.two-outputs"
+  fi
 ) 9>"$wine_dir.lock"
+
+if [ "$audio" = two ]; then
+  # Its tests switch the default of the whole prefix, so they run one at a
+  # time, whichever build (x86 or x64) they come from.
+  exec flock -o "$wine_dir/prefix-two.lock" "$loader" "$@"
+fi
 
 if [ "$audio" = none ]; then
   # ALSA complains on stderr that it finds no card, which is the point here;
