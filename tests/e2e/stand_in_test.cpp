@@ -262,3 +262,24 @@ TEST_F(StandIn, UninitRacingASwitchLeavesNothingBehind) {
     EXPECT_EQ(audio().clientCount(), 0);
   }
 }
+
+TEST_F(StandIn, NoDefaultLeftUnbindsTheControlsAndADeviceBindsAgain) {
+  ASSERT_EQ(dll.InitEndPoint(&Host::callback), 1);
+  audio().switchDefault(-1);
+  // Nothing is told while no device is left: wait for the controls instead.
+  for (int waited = 0; dll.VolumeSet(50) != AUDCLNT_E_NOT_INITIALIZED && waited < 20000;
+       waited += 10) {
+    Sleep(10);
+  }
+  int percent = -1;
+  EXPECT_EQ(dll.VolumeGet(&percent), 1);
+  EXPECT_EQ(percent, -1);
+  EXPECT_EQ(dll.MuteGet(), 0);
+  EXPECT_EQ(dll.InitEndPoint(&Host::callback), 0) << "still bound";
+  EXPECT_EQ(Host::calls, 0);
+
+  audio().switchDefault(1);
+  ASSERT_TRUE(hostToldAtLeast(1));
+  EXPECT_EQ(dll.VolumeSet(40), S_OK);
+  EXPECT_FLOAT_EQ(audio().devices[1].level.load(), 0.4f);
+}
