@@ -26,4 +26,4 @@ for file in "node_modules/quorvel/bin/win32-$cpu/Quorvel.dll" \
   fi
 done
 cp "$here"/*.js "$stand_in" .
-echo "installed $(basename "$tarball") in $app"
+echo "installed $(basename "$tarball") ($(stat -c %s "$tarball") bytes) in $app"
