@@ -16,6 +16,8 @@ let withHostFunction = false;
 let withdrawal = null; // the promise of a letting go in progress
 const watchers = new Set();
 let changes = [];
+// The method by which a watcher is handed its changes, out of users' sight.
+const deliverChange = Symbol('deliverChange');
 
 function functions(operation) {
   if (!isSupported) {
@@ -39,7 +41,7 @@ function deliver() {
   changes = [];
   for (const change of delivered) {
     for (const watcher of [...watchers]) {
-      watcher.deliver({ ...change });
+      watcher[deliverChange]({ ...change });
     }
   }
 }
@@ -122,4 +124,4 @@ function closeAll() {
   }
 }
 
-module.exports = { isSupported, functions, use, addWatcher, removeWatcher };
+module.exports = { isSupported, deliverChange, functions, use, addWatcher, removeWatcher };

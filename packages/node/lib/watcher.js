@@ -36,7 +36,7 @@ class Watcher extends EventEmitter {
   }
 
   // Called by the binding with a change of the watcher's own.
-  deliver(change) {
+  [binding.deliverChange](change) {
     for (const iterator of this.#iterators) {
       iterator.push(change);
     }
