@@ -41,7 +41,10 @@ function deliver() {
   changes = [];
   for (const change of delivered) {
     for (const watcher of [...watchers]) {
-      watcher[deliverChange]({ ...change });
+      // A handler may have closed another watcher meanwhile.
+      if (watchers.has(watcher)) {
+        watcher[deliverChange]({ ...change });
+      }
     }
   }
 }

@@ -8,6 +8,13 @@ const standIn = require('./stand_in');
 const quorvel = require('quorvel');
 
 const nextChange = (watcher) => once(watcher, 'change').then(([change]) => change);
+// A watcher closed when its test ends, even by a failed assertion, so that
+// a failure cannot leave the process waiting on it.
+function watchFor(t, options) {
+  const watcher = quorvel.watch(options);
+  t.after(() => watcher.close());
+  return watcher;
+}
 
 test('the getters and setters read back what they set', () => {
   quorvel.setVolume(75);
@@ -18,27 +25,32 @@ test('the getters and setters read back what they set', () => {
   assert.strictEqual(quorvel.getMuted(), false);
 });
 
-test('changes from the service thread reach every watcher through one binding', async () => {
-  const first = quorvel.watch();
-  const second = quorvel.watch();
+test('changes from the service thread reach every watcher through one binding', async (t) => {
+  const first = watchFor(t);
+  const second = watchFor(t);
   const both = Promise.all([nextChange(first), nextChange(second)]);
   assert.strictEqual(standIn.deliver(1, 40), 1, 'one sink registered for both watchers');
   assert.deepStrictEqual(await both, [{ volume: 40, muted: true }, { volume: 40, muted: true }]);
 
-  await first.close();
-  const seenByFirst = [];
-  first.on('change', (change) => seenByFirst.push(change));
-  const change = nextChange(second);
+  // A handler of the first closes the second, which sees nothing more.
+  const seenBySecond = [];
+  second.on('change', (change) => seenBySecond.push(change));
+  let secondClosed;
+  first.once('change', () => {
+    secondClosed = second.close();
+  });
+  const change = nextChange(first);
   assert.strictEqual(standIn.deliver(0, 55), 1);
   assert.deepStrictEqual(await change, { volume: 55, muted: false });
-  assert.deepStrictEqual(seenByFirst, []);
+  await secondClosed;
+  assert.deepStrictEqual(seenBySecond, []);
 
-  await second.close();
+  await first.close();
   assert.strictEqual(standIn.deliver(0, 60), 0, 'the last close let go of the device');
 });
 
-test('a change handler may call the getters', async () => {
-  const watcher = quorvel.watch();
+test('a change handler may call the getters', async (t) => {
+  const watcher = watchFor(t);
   const read = new Promise((resolve) => {
     watcher.once('change', () => resolve([quorvel.getVolume(), quorvel.getMuted()]));
   });
@@ -47,8 +59,9 @@ test('a change handler may call the getters', async () => {
   await watcher.close();
 });
 
-test('close() during a burst of changes lets go within 2 s, and nothing follows it', async () => {
-  const watcher = quorvel.watch();
+test('close() during a burst of changes lets go within 2 s, and nothing follows it', async (t) => {
+  const watcher = watchFor(t);
+  t.after(() => standIn.stopChanges());
   let afterClose = 0;
   let closed = false;
   watcher.on('change', () => {
@@ -71,8 +84,8 @@ test('close() during a burst of changes lets go within 2 s, and nothing follows 
   assert.strictEqual(standIn.deliver(0, 50), 0, 'nothing left registered');
 });
 
-test('an async iteration sees the changes, and leaving it closes the watcher', async () => {
-  const watcher = quorvel.watch();
+test('an async iteration sees the changes, and leaving it closes the watcher', async (t) => {
+  const watcher = watchFor(t);
   const seen = [];
   // Each delivery has a thread of its own: one at a time keeps their order.
   standIn.deliver(0, 10);
@@ -90,9 +103,9 @@ test('an async iteration sees the changes, and leaving it closes the watcher', a
   assert.strictEqual(watcher.ref().unref(), watcher);
 });
 
-test('an AbortSignal closes the watcher and ends its iterations', async () => {
+test('an AbortSignal closes the watcher and ends its iterations', async (t) => {
   const controller = new AbortController();
-  const watcher = quorvel.watch({ signal: controller.signal });
+  const watcher = watchFor(t, { signal: controller.signal });
   const next = watcher[Symbol.asyncIterator]().next();
   controller.abort();
   assert.deepStrictEqual(await next, { value: undefined, done: true });
