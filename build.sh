@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds Quorvel.dll and volumectl.exe for 32-bit and 64-bit Windows, stages
-# them in dist/, and shows volumectl working under Wine.
+# Builds Quorvel.dll and volumectl.exe for 32-bit and 64-bit Windows and the
+# npm package, stages them in dist/, and shows volumectl working under Wine.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/packages.sh
@@ -17,6 +17,8 @@ done
 mkdir -p dist/include
 cp include/quorvel.h dist/include/
 cp Quorvel.def dist/
+# Each Windows build packs the npm package with both DLLs.
+cp build/x64/quorvel-1.0.0.tgz dist/
 
 echo
 echo "Staged in dist/:"

