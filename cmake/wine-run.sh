@@ -8,6 +8,7 @@
 # it two null outputs ("default" and "second") in a prefix of its own, whose
 # default a test may switch through the registry.
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
 wine_dir=$(realpath -m "$1") arch=$2
 shift 2
 
@@ -66,6 +67,12 @@ fi
     /usr/lib/wine/wineserver -w
     touch "$WINEPREFIX/.windows-10"
   fi
+  # The x86 programs are started through a 64-bit starter that reports the
+  # exit code Windows records (see wine-exit-code.c).
+  if [ ! "$wine_dir/wine-exit-code.exe" -nt "$here/wine-exit-code.c" ]; then
+    x86_64-w64-mingw32-gcc -O2 -Wall -Werror -s -o "$wine_dir/wine-exit-code.exe" \
+      "$here/wine-exit-code.c"
+  fi
   # Wine lists the ALSA default and the outputs named in the registry.
   if [ "$audio" = two ] && [ ! -f "$WINEPREFIX/.two-outputs" ]; then
     /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >/dev/null 2>&1
@@ -76,10 +83,18 @@ fi
   fi
 ) 9>"$wine_dir.lock"
 
+# x86 programs go through the starter, named as Windows names them (the
+# prefix maps Z: to /).
+command=("$loader" "$@")
+if [ "$arch" = x86 ]; then
+  command=(/usr/lib/wine/wine64 "$wine_dir/wine-exit-code.exe"
+    "Z:$(realpath -m "$1" | tr / '\\')" "${@:2}")
+fi
+
 if [ "$audio" = two ]; then
   # Its tests switch the default of the whole prefix, so they run one at a
   # time, whichever build (x86 or x64) they come from.
-  exec flock -o "$wine_dir/prefix-two.lock" "$loader" "$@"
+  exec flock -o "$wine_dir/prefix-two.lock" "${command[@]}"
 fi
 
 if [ "$audio" = none ]; then
@@ -87,9 +102,9 @@ if [ "$audio" = none ]; then
   # the program's own messages still get through, once it has ended.
   errors=$(mktemp)
   status=0
-  "$loader" "$@" 2>"$errors" || status=$?
+  "${command[@]}" 2>"$errors" || status=$?
   grep -v '^ALSA lib' "$errors" >&2 || true
   rm -f "$errors"
   exit $status
 fi
-exec "$loader" "$@"
+exec "${command[@]}"
