@@ -1,7 +1,7 @@
 #include "control/default_follow.h"
 
 #include "control/control_guard.h"
-#include "control/percent.h"
+#include "control/release.h"
 #include "notify/device_watch.h"
 #include "notify/volume_callback.h"
 
@@ -18,18 +18,6 @@ constinit std::atomic<bool> moveQueued{false};
 // Requests under way plus the queued or running work item: stopFollowing
 // waits for these to come to zero.
 constinit std::atomic<LONG> moveTickets{0};
-
-template <typename Interface> void releaseAndClear(Interface *&held) {
-  if (held != nullptr) {
-    held->Release();
-    held = nullptr;
-  }
-}
-
-void freeId(LPWSTR &id) {
-  CoTaskMemFree(id);
-  id = nullptr;
-}
 
 void waitUntilZero(const std::atomic<LONG> &count) {
   while (count.load() != 0) {
@@ -74,7 +62,7 @@ void moveToDefault(EndpointState &state) {
   LPWSTR id = nullptr;
   IMMDevice *device = currentDefault(state, id);
   if (device != nullptr && isHeld(state, id)) {
-    freeId(id);
+    freeAndClear(id);
     device->Release();
     return;
   }
@@ -85,7 +73,7 @@ void moveToDefault(EndpointState &state) {
   }
   if (volume == nullptr) {
     releaseAndClear(device);
-    freeId(id);
+    freeAndClear(id);
     if (state.endpointVolume.load() == nullptr) {
       return;
     }
@@ -96,7 +84,7 @@ void moveToDefault(EndpointState &state) {
   }
   replaceVolume(state, volume);
   releaseAndClear(state.device);
-  freeId(state.deviceId);
+  freeAndClear(state.deviceId);
   state.device = device;
   state.deviceId = id;
   if (volume != nullptr) {
@@ -155,7 +143,7 @@ void startFollowing(EndpointState &state) {
   LPWSTR id = nullptr;
   IMMDevice *device = currentDefault(state, id);
   const bool changed = !isHeld(state, id);
-  freeId(id);
+  freeAndClear(id);
   releaseAndClear(device);
   if (changed) {
     requestMove();

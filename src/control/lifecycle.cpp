@@ -1,6 +1,7 @@
 // InitEndPoint and UninitEndPoint: binding to the device and letting go.
 #include "control/default_follow.h"
 #include "control/endpoint_state.h"
+#include "control/release.h"
 #include "notify/volume_callback.h"
 #include "quorvel.h"
 
@@ -9,13 +10,6 @@ namespace quorvel {
 constinit EndpointState endpointState{nullptr, nullptr, nullptr, nullptr, false, false, {}, 0, 0};
 
 namespace {
-
-template <typename Interface> void releaseAndClear(Interface *&held) {
-  if (held != nullptr) {
-    held->Release();
-    held = nullptr;
-  }
-}
 
 // A retry after a failed attempt drops what that attempt left behind, so
 // the new references do not overwrite (and leak) the old ones.
@@ -99,8 +93,7 @@ extern "C" int QUORVEL_CALL UninitEndPoint(void) {
   quorvel::replaceVolume(state, nullptr);
   quorvel::releaseAndClear(state.enumerator);
   quorvel::releaseAndClear(state.device);
-  CoTaskMemFree(state.deviceId);
-  state.deviceId = nullptr;
+  quorvel::freeAndClear(state.deviceId);
   state.bound = false;
   // Undo only our own initialisations, never the host's, and only on the
   // thread they belong to; elsewhere the count waits for that thread.

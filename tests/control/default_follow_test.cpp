@@ -11,22 +11,8 @@ using fake::Step;
 
 namespace {
 
-std::vector<Step> stepsWithoutReleases() {
-  std::vector<Step> steps;
-  for (Step step : audio().steps()) {
-    if (step != Step::Release) {
-      steps.push_back(step);
-    }
-  }
-  return steps;
-}
-
 // The device whose control the library holds, or -1.
-int heldDevice() {
-  auto *volume =
-      static_cast<fake::FakeEndpointVolume *>(quorvel::endpointState.endpointVolume.load());
-  return volume == nullptr ? -1 : volume->device()->index();
-}
+int heldDevice() { return fake::deviceOf(quorvel::endpointState.endpointVolume.load()); }
 
 // Default changes are reported on the caller's thread and moves run only
 // when a test runs the queued work, so every step can be looked at.
@@ -72,7 +58,7 @@ TEST_F(DefaultFollowTest, MovesToTheNewDefaultInOrderAndTellsTheHostOnce) {
                                       Step::GetMute,
                                       Step::GetMasterVolumeLevelScalar,
                                       Step::CoUninitialize};
-  EXPECT_EQ(stepsWithoutReleases(), expected);
+  EXPECT_EQ(fake::withoutReleases(audio().steps()), expected);
   const std::vector<fake::Call> calls = audio().calls();
   EXPECT_EQ(calls[1].context, static_cast<DWORD>(COINIT_MULTITHREADED));
   for (const fake::Call &call : calls) {

@@ -31,11 +31,7 @@ struct Host {
 };
 
 // The device whose control the library holds, or -1.
-int heldDevice() {
-  auto *volume =
-      static_cast<fake::FakeEndpointVolume *>(quorvel::endpointState.endpointVolume.load());
-  return volume == nullptr ? -1 : volume->device()->index();
-}
+int heldDevice() { return fake::deviceOf(quorvel::endpointState.endpointVolume.load()); }
 
 ULONG sinkReferences() {
   quorvel::notifySink.AddRef();

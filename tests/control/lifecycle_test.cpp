@@ -7,22 +7,13 @@
 using fake::audio;
 using fake::com;
 using fake::Step;
+using fake::withoutReleases;
 using quorvel::notifySink;
 namespace platform = quorvel::platform;
 
 namespace {
 
 bool sameGuid(const GUID &a, const GUID &b) { return platform::sameGuid(a, b); }
-
-std::vector<Step> withoutReleases(const std::vector<Step> &steps) {
-  std::vector<Step> result;
-  for (Step step : steps) {
-    if (step != Step::Release) {
-      result.push_back(step);
-    }
-  }
-  return result;
-}
 
 } // namespace
 

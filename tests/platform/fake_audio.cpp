@@ -666,6 +666,20 @@ FakeEndpointVolume *FakeAudioService::freeVolume() {
   return nullptr;
 }
 
+int deviceOf(IAudioEndpointVolume *volume) {
+  return volume == nullptr ? -1 : static_cast<FakeEndpointVolume *>(volume)->device()->index();
+}
+
+std::vector<Step> withoutReleases(const std::vector<Step> &steps) {
+  std::vector<Step> result;
+  for (Step step : steps) {
+    if (step != Step::Release) {
+      result.push_back(step);
+    }
+  }
+  return result;
+}
+
 FakeAudioService &audio() {
   static FakeAudioService service;
   return service;

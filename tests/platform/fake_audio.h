@@ -365,6 +365,12 @@ private:
 // The one service the fake platform hands out.
 FakeAudioService &audio();
 
+// The index of the device a volume object of the fake controls, or -1 for
+// none.
+int deviceOf(IAudioEndpointVolume *volume);
+// The steps, releases left out.
+std::vector<Step> withoutReleases(const std::vector<Step> &steps);
+
 // True on a thread while the service calls a sink or a client.
 bool insidePlatformCallback();
 
