@@ -67,3 +67,4 @@ DWORD GetCurrentThreadId() { return 1; }
 // The default never changes here, so nothing is queued and nobody waits.
 BOOL QueueUserWorkItem(LPTHREAD_START_ROUTINE, LPVOID, unsigned long) { return 0; }
 void Sleep(DWORD) {}
+DWORD GetTickCount() { return 0; }

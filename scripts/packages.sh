@@ -16,6 +16,15 @@ QUORVEL_QEMU_MIN_VERSION=1:10
 QUORVEL_BACKPORTS_SOURCES=/etc/apt/sources.list.d/bookworm-backports.sources
 QUORVEL_BINFMT=/proc/sys/fs/binfmt_misc
 
+# A mirror in the middle of a sync can fail one index (seen: bookworm-security's
+# i386 packages, "File has unexpected size ... Mirror sync in progress?") for an
+# hour or more. apt then keeps the indexes it could fetch, so the install goes
+# on with those; a package they cannot supply still fails the install itself.
+apt_update() {
+  apt-get update -qq ||
+    echo "note: apt-get update failed for some index; installing from the indexes it has" >&2
+}
+
 ensure_packages() {
   local missing=() package
   for package in "${QUORVEL_PACKAGES[@]}"; do
@@ -37,7 +46,7 @@ ensure_packages() {
   fi
   echo "Installing: ${missing[*]}"
   [ $needs_i386 -eq 1 ] && dpkg --add-architecture i386
-  apt-get update -qq
+  apt_update
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" \
     >/dev/null
 }
@@ -89,7 +98,7 @@ Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SOURCES
   fi
   echo "Installing: qemu-user from bookworm-backports"
-  apt-get update -qq
+  apt_update
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
     -t bookworm-backports qemu-user >/dev/null
 }

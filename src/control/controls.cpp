@@ -1,27 +1,36 @@
 // The four controls: thin pass-throughs to the held endpoint volume, each
-// counted in while it uses it (control_guard.h).
+// counted in while it uses it (control_guard.h). A call answered with a
+// lost status asks for a rebind and returns as it would have otherwise.
 #include "control/control_guard.h"
 #include "control/endpoint_state.h"
 #include "control/percent.h"
+#include "control/recovery.h"
 #include "quorvel.h"
 
+using quorvel::checked;
 using quorvel::endpointState;
 
 extern "C" int QUORVEL_CALL MuteSet(int muted) {
-  quorvel::ControlGuard guard;
-  IAudioEndpointVolume *volume = endpointState.endpointVolume.load();
-  if (volume != nullptr) {
-    // The flag goes through as given; a refused change has no report here.
-    volume->SetMute(muted, &endpointState.eventContext);
+  const quorvel::ControlGuard guard(endpointState.endpointVolume);
+  IAudioEndpointVolume *volume = guard.volume();
+  if (volume == nullptr) {
+    quorvel::whileUnbound();
+    return 1;
   }
+  // The flag goes through as given; a refused change has no report here.
+  checked(volume->SetMute(muted, &endpointState.eventContext));
   return 1;
 }
 
 extern "C" int QUORVEL_CALL MuteGet(void) {
-  quorvel::ControlGuard guard;
-  IAudioEndpointVolume *volume = endpointState.endpointVolume.load();
+  const quorvel::ControlGuard guard(endpointState.endpointVolume);
+  IAudioEndpointVolume *volume = guard.volume();
+  if (volume == nullptr) {
+    quorvel::whileUnbound();
+    return 0;
+  }
   BOOL muted = 0;
-  if (volume == nullptr || FAILED(volume->GetMute(&muted))) {
+  if (FAILED(checked(volume->GetMute(&muted)))) {
     return 0;
   }
   // Platforms may store whatever flag they were given (2, -1, ...); hosts
@@ -30,23 +39,25 @@ extern "C" int QUORVEL_CALL MuteGet(void) {
 }
 
 extern "C" int QUORVEL_CALL VolumeSet(int percent) {
-  quorvel::ControlGuard guard;
-  IAudioEndpointVolume *volume = endpointState.endpointVolume.load();
+  const quorvel::ControlGuard guard(endpointState.endpointVolume);
+  IAudioEndpointVolume *volume = guard.volume();
   if (volume == nullptr) {
+    quorvel::whileUnbound();
     return AUDCLNT_E_NOT_INITIALIZED;
   }
-  return volume->SetMasterVolumeLevelScalar(quorvel::PercentToScalar(percent),
-                                            &endpointState.eventContext);
+  return checked(volume->SetMasterVolumeLevelScalar(quorvel::PercentToScalar(percent),
+                                                    &endpointState.eventContext));
 }
 
 extern "C" int QUORVEL_CALL VolumeGet(int *percent) {
-  quorvel::ControlGuard guard;
-  IAudioEndpointVolume *volume = endpointState.endpointVolume.load();
+  const quorvel::ControlGuard guard(endpointState.endpointVolume);
+  IAudioEndpointVolume *volume = guard.volume();
   if (volume == nullptr) {
+    quorvel::whileUnbound();
     return 1;
   }
   float level = 0.0f;
-  if (FAILED(volume->GetMasterVolumeLevelScalar(&level)) || percent == nullptr) {
+  if (FAILED(checked(volume->GetMasterVolumeLevelScalar(&level))) || percent == nullptr) {
     return 1;
   }
   *percent = quorvel::ScalarToPercent(level);

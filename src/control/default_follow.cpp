@@ -1,19 +1,22 @@
 #include "control/default_follow.h"
 
 #include "control/control_guard.h"
+#include "control/recovery.h"
 #include "control/release.h"
 #include "notify/device_watch.h"
 #include "notify/volume_callback.h"
 
 namespace quorvel {
 
+constinit std::atomic<LONG> controlsInUse[2]{};
+
 namespace {
 
 // Set by stopFollowing: requests are refused and queued moves do nothing.
 constinit std::atomic<bool> closing{true};
-// A change of the default not yet acted upon.
-constinit std::atomic<bool> movePending{false};
-// A work item is queued or running; it takes every pending change.
+// The MoveKind bits of the requests not yet acted upon.
+constinit std::atomic<unsigned> moveRequests{0};
+// A work item is queued or running; it takes every pending request.
 constinit std::atomic<bool> moveQueued{false};
 // Requests under way plus the queued or running work item: stopFollowing
 // waits for these to come to zero.
@@ -37,11 +40,12 @@ void tellHost(IAudioEndpointVolume *volume) {
 }
 
 // The current default render device for the console role, with its id, or
-// null (and no id) if there is none.
-IMMDevice *currentDefault(EndpointState &state, LPWSTR &id) {
+// null (and no id) if there is none; status says why not.
+IMMDevice *currentDefault(IMMDeviceEnumerator *enumerator, LPWSTR &id, HRESULT &status) {
   IMMDevice *device = nullptr;
   id = nullptr;
-  if (FAILED(state.enumerator->GetDefaultAudioEndpoint(eRender, eConsole, &device))) {
+  status = enumerator->GetDefaultAudioEndpoint(eRender, eConsole, &device);
+  if (FAILED(status)) {
     return nullptr;
   }
   if (FAILED(device->GetId(&id))) {
@@ -54,23 +58,71 @@ bool isHeld(const EndpointState &state, LPCWSTR id) {
   return id != nullptr && state.deviceId != nullptr && platform::sameEndpointId(id, state.deviceId);
 }
 
+// The held control answers a cheap call unless its objects were lost in
+// place, which often comes with no change of the default to report it.
+bool heldStillAnswers(const EndpointState &state) {
+  BOOL muted = 0;
+  return !platform::isLostStatus(state.endpointVolume.load()->GetMute(&muted));
+}
+
+// The enumerator answered a lost status, so the service it spoke for is
+// gone, and with it the watch's registration. A new enumerator is made
+// here, on the pool's thread; once the watch is registered with it, the old
+// one is withdrawn from (a refusal is ignored: the dead service keeps
+// nothing of ours) and let go. The enumerator class is free-threaded (its
+// threading model is "Both"), so the one made in the pool's multithreaded
+// apartment may be used from the host's thread later without marshalling.
+// While the service is still down the new one is refused too, and status
+// says so.
+bool renewEnumerator(EndpointState &state, HRESULT &status) {
+  IMMDeviceEnumerator *fresh = nullptr;
+  if (FAILED(CoCreateInstance(platform::kClsidMMDeviceEnumerator, nullptr, CLSCTX_INPROC_SERVER,
+                              platform::kIidIMMDeviceEnumerator,
+                              reinterpret_cast<void **>(&fresh)))) {
+    return false;
+  }
+  const HRESULT watch = fresh->RegisterEndpointNotificationCallback(&deviceWatch);
+  if (platform::isLostStatus(watch)) {
+    fresh->Release();
+    status = watch;
+    return false;
+  }
+  if (state.watching) {
+    state.enumerator->UnregisterEndpointNotificationCallback(&deviceWatch);
+  }
+  state.watching = SUCCEEDED(watch);
+  state.enumerator->Release();
+  state.enumerator = fresh;
+  return true;
+}
+
 // Moves the binding to the current default: the new control is activated
 // and registered before the old one is withdrawn and released, so that no
-// change on the new device is missed. With no usable default, the binding
-// lets go of the old control and the controls act as when not bound.
-void moveToDefault(EndpointState &state) {
+// change on the new device is missed. The device held is kept unless the
+// move is afresh or its control no longer answers. With no usable default,
+// the binding lets go of the old control and the controls act as when not
+// bound; if the service said it is gone, they keep asking for rebinds.
+void moveToDefault(EndpointState &state, bool afresh) {
   LPWSTR id = nullptr;
-  IMMDevice *device = currentDefault(state, id);
-  if (device != nullptr && isHeld(state, id)) {
+  HRESULT status = S_OK;
+  IMMDevice *device = currentDefault(state.enumerator, id, status);
+  if (device == nullptr && platform::isLostStatus(status) && renewEnumerator(state, status)) {
+    device = currentDefault(state.enumerator, id, status);
+  }
+  if (device != nullptr && isHeld(state, id) && !afresh && heldStillAnswers(state)) {
     freeAndClear(id);
     device->Release();
     return;
   }
   IAudioEndpointVolume *volume = nullptr;
-  if (device != nullptr && FAILED(device->Activate(platform::kIidIAudioEndpointVolume, CLSCTX_ALL,
-                                                   nullptr, reinterpret_cast<void **>(&volume)))) {
-    volume = nullptr;
+  if (device != nullptr) {
+    status = device->Activate(platform::kIidIAudioEndpointVolume, CLSCTX_ALL, nullptr,
+                              reinterpret_cast<void **>(&volume));
+    if (FAILED(status)) {
+      volume = nullptr;
+    }
   }
+  serviceLost.store(volume == nullptr && platform::isLostStatus(status));
   if (volume == nullptr) {
     releaseAndClear(device);
     freeAndClear(id);
@@ -93,33 +145,34 @@ void moveToDefault(EndpointState &state) {
 }
 
 DWORD WINAPI moveWork(LPVOID) {
-  // A thread-pool thread: COM is initialised for the move and undone after.
-  const bool initialised = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
   do {
-    while (movePending.exchange(false) && !closing.load()) {
-      moveToDefault(endpointState);
+    // A thread-pool thread: COM is initialised for a round of moves and
+    // undone before the item gives up its turn.
+    const bool initialised = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+    for (unsigned kinds; (kinds = moveRequests.exchange(0)) != 0 && !closing.load();) {
+      moveToDefault(endpointState, (kinds & kAfresh) == kAfresh);
+    }
+    if (initialised) {
+      CoUninitialize();
     }
     moveQueued.store(false);
     // A request made after the last look found the item still queued and
     // left its change pending: take it on, unless another item already has.
-  } while (movePending.load() && !closing.load() && !moveQueued.exchange(true));
-  if (initialised) {
-    CoUninitialize();
-  }
+  } while (moveRequests.load() != 0 && !closing.load() && !moveQueued.exchange(true));
   moveTickets.fetch_sub(1);
   return 0;
 }
 
 } // namespace
 
-constinit std::atomic<LONG> controlsInUse{0};
+void waitForControls(std::uintptr_t replaced) {
+  waitUntilZero(controlsInUse[replaced & HeldVolume::kEpoch]);
+}
 
-void waitForControls() { waitUntilZero(controlsInUse); }
-
-void requestMove() {
+void requestMove(MoveKind kind) {
   moveTickets.fetch_add(1);
   if (!closing.load()) {
-    movePending.store(true);
+    moveRequests.fetch_or(kind);
     if (!moveQueued.exchange(true)) {
       moveTickets.fetch_add(1); // handed to the work item
       if (!QueueUserWorkItem(moveWork, nullptr, WT_EXECUTEDEFAULT)) {
@@ -135,38 +188,44 @@ void startFollowing(EndpointState &state) {
   if (FAILED(state.device->GetId(&state.deviceId))) {
     state.deviceId = nullptr;
   }
+  resetRebindSpacing();
   closing.store(false);
   state.watching = SUCCEEDED(state.enumerator->RegisterEndpointNotificationCallback(&deviceWatch));
   if (!state.watching) {
     return;
   }
   LPWSTR id = nullptr;
-  IMMDevice *device = currentDefault(state, id);
+  HRESULT status = S_OK;
+  IMMDevice *device = currentDefault(state.enumerator, id, status);
   const bool changed = !isHeld(state, id);
   freeAndClear(id);
   releaseAndClear(device);
   if (changed) {
-    requestMove();
+    requestMove(kFollow);
   }
 }
 
 void stopFollowing(EndpointState &state) {
   closing.store(true);
+  // A move may still renew the enumerator, so the watch is withdrawn from
+  // whichever one holds it once no move runs.
+  waitUntilZero(moveTickets);
+  serviceLost.store(false);
   if (state.watching) {
     // Nothing can be done about a refused withdrawal; closing already
     // turns away whatever the platform still reports.
     state.enumerator->UnregisterEndpointNotificationCallback(&deviceWatch);
     state.watching = false;
   }
-  waitUntilZero(moveTickets);
 }
 
 void replaceVolume(EndpointState &state, IAudioEndpointVolume *next) {
-  IAudioEndpointVolume *old = state.endpointVolume.exchange(next);
+  const std::uintptr_t replaced = state.endpointVolume.exchange(next);
+  IAudioEndpointVolume *old = HeldVolume::pointerOf(replaced);
   if (old != nullptr) {
     // Nothing can be done about a refused withdrawal; we let go anyway.
     old->UnregisterControlChangeNotify(&notifySink);
-    waitForControls();
+    waitForControls(replaced);
     old->Release();
   }
 }

@@ -1,11 +1,19 @@
 // Following the default playback device: when the platform reports that
-// the default render endpoint for the console role changed, the binding
-// moves to the new device on the system thread pool.
+// the default render endpoint for the console role changed, or that a
+// device changed, or a control finds its objects lost, the binding moves
+// to the current default on the system thread pool.
 #pragma once
+
+#include <cstdint>
 
 #include "control/endpoint_state.h"
 
 namespace quorvel {
+
+// Follow: to the default if it is not the device held, or if the held
+// control no longer answers. Afresh: activate anew even when it is the
+// device held, as after its objects were lost.
+enum MoveKind : unsigned { kFollow = 1, kAfresh = 3 };
 
 // After a successful binding: registers deviceWatch with the enumerator,
 // then looks at the default once more, so that a change made while the
@@ -15,10 +23,10 @@ void startFollowing(EndpointState &state);
 // Asks for a move to whatever device is the default by then. Never waits:
 // safe inside a platform callback. Moves run one at a time; a request made
 // while one is queued or running leads to one more move.
-void requestMove();
+void requestMove(MoveKind kind);
 
-// Withdraws deviceWatch, then waits for a queued or running move to
-// finish; no move starts after this returns.
+// Waits for a queued or running move to finish, so that no move starts
+// after this returns, then withdraws deviceWatch.
 void stopFollowing(EndpointState &state);
 
 // Puts next (or null) in the place of the held volume control, then

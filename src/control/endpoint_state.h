@@ -1,14 +1,14 @@
 // The library-wide binding to the default playback device.
 #pragma once
 
-#include <atomic>
-
+#include "control/control_guard.h"
 #include "platform/platform.h"
 
 namespace quorvel {
 
 struct EndpointState {
-  // The platform's device enumerator.
+  // The platform's device enumerator; replaced by a move when the audio
+  // service behind it is gone.
   IMMDeviceEnumerator *enumerator;
   // The device bound to; the default render endpoint for the console role
   // when it was last looked up. Null while no device is left.
@@ -17,9 +17,8 @@ struct EndpointState {
   // change of the default from a repeat; null if unknown.
   LPWSTR deviceId;
   // The device's volume control; non-null means the controls act. Swapped
-  // by a move to a new default while the host may be using it (see
-  // control_guard.h).
-  std::atomic<IAudioEndpointVolume *> endpointVolume;
+  // by a move while the host may be using it (see control_guard.h).
+  HeldVolume endpointVolume;
   // Set by a binding that got as far as a volume control, until
   // UninitEndPoint: also while no device is left.
   bool bound;

@@ -16,12 +16,21 @@ HRESULT STDMETHODCALLTYPE CMMNotificationClient::QueryInterface(REFIID riid, voi
 ULONG STDMETHODCALLTYPE CMMNotificationClient::AddRef() { return 2; }
 ULONG STDMETHODCALLTYPE CMMNotificationClient::Release() { return 1; }
 
-// Only a change of the default device matters here.
+// A device that changed state, came or went may be the one held, reset in
+// place with its objects lost. Which one it is the move finds out: the
+// held id belongs to it, so only a move is asked for.
 HRESULT STDMETHODCALLTYPE CMMNotificationClient::OnDeviceStateChanged(LPCWSTR, DWORD) {
+  requestMove(kFollow);
   return S_OK;
 }
-HRESULT STDMETHODCALLTYPE CMMNotificationClient::OnDeviceAdded(LPCWSTR) { return S_OK; }
-HRESULT STDMETHODCALLTYPE CMMNotificationClient::OnDeviceRemoved(LPCWSTR) { return S_OK; }
+HRESULT STDMETHODCALLTYPE CMMNotificationClient::OnDeviceAdded(LPCWSTR) {
+  requestMove(kFollow);
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE CMMNotificationClient::OnDeviceRemoved(LPCWSTR) {
+  requestMove(kFollow);
+  return S_OK;
+}
 HRESULT STDMETHODCALLTYPE CMMNotificationClient::OnPropertyValueChanged(LPCWSTR,
                                                                         const PROPERTYKEY) {
   return S_OK;
@@ -35,7 +44,7 @@ HRESULT STDMETHODCALLTYPE CMMNotificationClient::OnPropertyValueChanged(LPCWSTR,
 HRESULT STDMETHODCALLTYPE CMMNotificationClient::OnDefaultDeviceChanged(EDataFlow flow, ERole role,
                                                                         LPCWSTR) {
   if (flow == eRender && role == eConsole) {
-    requestMove();
+    requestMove(kFollow);
   }
   return S_OK;
 }

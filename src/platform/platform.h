@@ -30,6 +30,27 @@ inline constexpr IID kIidIAudioEndpointVolumeCallback = {
 inline constexpr IID kIidIMMNotificationClient = {
     0x7991EEC9, 0x7E89, 0x4D85, {0x83, 0x90, 0x6C, 0x70, 0x3C, 0xEC, 0x60, 0xC0}};
 
+// Statuses with which the platform says that an endpoint's objects are no
+// longer usable (the device was reset, or spatial sound switched), or that
+// the audio service behind every object is gone (it stopped or restarted).
+// Objects that answered one stay that way: only fresh ones work again.
+inline constexpr HRESULT kLostStatuses[] = {
+    static_cast<HRESULT>(0x88890004u), // AUDCLNT_E_DEVICE_INVALIDATED
+    static_cast<HRESULT>(0x88890026u), // AUDCLNT_E_RESOURCES_INVALIDATED
+    static_cast<HRESULT>(0x88890010u), // AUDCLNT_E_SERVICE_NOT_RUNNING
+    static_cast<HRESULT>(0x80010108u), // RPC_E_DISCONNECTED
+    static_cast<HRESULT>(0x800706BAu), // RPC_S_SERVER_UNAVAILABLE as an HRESULT
+};
+
+constexpr bool isLostStatus(HRESULT status) {
+  for (HRESULT lost : kLostStatuses) {
+    if (status == lost) {
+      return true;
+    }
+  }
+  return false;
+}
+
 // Endpoint ids are compared exactly, as the platform hands them out.
 constexpr bool sameEndpointId(LPCWSTR a, LPCWSTR b) {
   for (; *a != 0 && *a == *b; ++a, ++b) {

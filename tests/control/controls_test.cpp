@@ -171,7 +171,7 @@ TEST_F(BoundTest, ChangesByAnotherPartyReachTheHost) {
   ASSERT_EQ(audio().device.Activate(quorvel::platform::kIidIAudioEndpointVolume, CLSCTX_ALL,
                                     nullptr, reinterpret_cast<void **>(&other)),
             S_OK);
-  ASSERT_NE(other, state().endpointVolume);
+  ASSERT_NE(other, state().endpointVolume.load());
   other->SetMasterVolumeLevelScalar(0.125f, nullptr);
   EXPECT_EQ(HostRecorder::lastPercent, 13);
   int percent = -1;

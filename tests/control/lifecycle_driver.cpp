@@ -229,7 +229,7 @@ void LifecycleDriver::uninit(ChoiceSource &choices) {
 }
 
 void LifecycleDriver::control(ChoiceSource &choices) {
-  const bool bound = quorvel::endpointState.endpointVolume != nullptr;
+  const bool bound = quorvel::endpointState.endpointVolume.load() != nullptr;
   static const Step kControlSteps[] = {Step::SetMasterVolumeLevelScalar,
                                        Step::GetMasterVolumeLevelScalar, Step::SetMute,
                                        Step::GetMute};

@@ -72,7 +72,7 @@ TEST_F(LibraryTest, InitHoldsOneReferenceToEachObjectAndRegistersTheSink) {
   ASSERT_EQ(InitEndPoint(&HostRecorder::callback), 1);
   EXPECT_EQ(state().enumerator, &audio().enumerator);
   EXPECT_EQ(state().device, &audio().device);
-  EXPECT_EQ(state().endpointVolume, &audio().volumes[0]);
+  EXPECT_EQ(state().endpointVolume.load(), &audio().volumes[0]);
   EXPECT_EQ(audio().enumerator.references(), 1);
   EXPECT_EQ(audio().device.references(), 1);
   EXPECT_EQ(audio().volumes[0].references(), 1);
@@ -99,7 +99,7 @@ TEST_P(InitFailureTest, ReturnsZeroKeepsWhatWasObtainedAndUninitReleasesIt) {
   EXPECT_EQ(InitEndPoint(&HostRecorder::callback), 0);
   EXPECT_EQ(state().enumerator != nullptr, failure.enumeratorHeld);
   EXPECT_EQ(state().device != nullptr, failure.deviceHeld);
-  EXPECT_EQ(state().endpointVolume != nullptr, failure.volumeHeld);
+  EXPECT_EQ(state().endpointVolume.load() != nullptr, failure.volumeHeld);
   EXPECT_EQ(audio().steps().back(), failure.step);
   EXPECT_EQ(audio().sinkCount(), 0);
   EXPECT_EQ(com().depth(), 1) << "the runtime stays initialised until UninitEndPoint";
@@ -113,7 +113,7 @@ TEST_P(InitFailureTest, ReturnsZeroKeepsWhatWasObtainedAndUninitReleasesIt) {
   EXPECT_EQ(audio().outstandingReferences(), 0);
   EXPECT_EQ(state().enumerator, nullptr);
   EXPECT_EQ(state().device, nullptr);
-  EXPECT_EQ(state().endpointVolume, nullptr);
+  EXPECT_EQ(state().endpointVolume.load(), nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(

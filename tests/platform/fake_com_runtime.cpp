@@ -27,6 +27,7 @@ void FakeComRuntime::reset() {
   unbalancedUninitialise = 0;
   nextGuid = 1;
   allocationsOutstanding = 0;
+  tickCount = kFirstTick;
 }
 
 int FakeComRuntime::totalDepth() const {
@@ -121,6 +122,8 @@ BOOL GetModuleHandleExW(DWORD flags, LPCWSTR name, HMODULE *module) {
   *module = FAILED(audio().statusOf(Step::PinModule)) ? nullptr : reinterpret_cast<HMODULE>(&image);
   return *module != nullptr ? 1 : 0;
 }
+
+DWORD GetTickCount() { return com().tickCount.load(); }
 
 DWORD GetCurrentThreadId() { return static_cast<DWORD>(fake::currentThreadId()); }
 
