@@ -67,4 +67,3 @@ DWORD GetCurrentThreadId() { return 1; }
 // The default never changes here, so nothing is queued and nobody waits.
 BOOL QueueUserWorkItem(LPTHREAD_START_ROUTINE, LPVOID, unsigned long) { return 0; }
 void Sleep(DWORD) {}
-DWORD GetTickCount() { return 0; }

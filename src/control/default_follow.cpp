@@ -9,6 +9,7 @@
 namespace quorvel {
 
 constinit std::atomic<LONG> controlsInUse[2]{};
+constinit std::atomic<bool> serviceLost{false};
 
 namespace {
 
@@ -151,6 +152,10 @@ DWORD WINAPI moveWork(LPVOID) {
     const bool initialised = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
     for (unsigned kinds; (kinds = moveRequests.exchange(0)) != 0 && !closing.load();) {
       moveToDefault(endpointState, (kinds & kAfresh) == kAfresh);
+      if (serviceLost.load()) {
+        // Requests made meanwhile wait for the next attempt.
+        Sleep(kRebindSpacingMs);
+      }
     }
     if (initialised) {
       CoUninitialize();
@@ -188,7 +193,6 @@ void startFollowing(EndpointState &state) {
   if (FAILED(state.device->GetId(&state.deviceId))) {
     state.deviceId = nullptr;
   }
-  resetRebindSpacing();
   closing.store(false);
   state.watching = SUCCEEDED(state.enumerator->RegisterEndpointNotificationCallback(&deviceWatch));
   if (!state.watching) {

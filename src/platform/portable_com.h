@@ -165,4 +165,3 @@ BOOL GetModuleHandleExW(DWORD dwFlags, LPCWSTR lpModuleName, HMODULE *phModule);
 DWORD GetCurrentThreadId();
 BOOL QueueUserWorkItem(LPTHREAD_START_ROUTINE Function, LPVOID Context, unsigned long Flags);
 void Sleep(DWORD dwMilliseconds);
-DWORD GetTickCount();

@@ -121,11 +121,12 @@ ULONG RefCounter::release(FakeAudioService &service, const void *object) {
 
 // The object is static, so a call after the last release goes through; it
 // is noted, as on the platform it would touch freed memory.
-void FakeEndpointVolume::recordCall(const Call &call) {
+HRESULT FakeEndpointVolume::recordCall(const Call &call) {
   service_.record(call);
   if (refs_.count() == 0) {
     service_.noteUseAfterRelease();
   }
+  return service_.answerOf(call.step, lost.load());
 }
 
 HRESULT STDMETHODCALLTYPE FakeEndpointVolume::QueryInterface(REFIID riid, void **ppv) {
@@ -137,8 +138,7 @@ FakeEndpointVolume::RegisterControlChangeNotify(IAudioEndpointVolumeCallback *si
   Call call{Step::RegisterControlChangeNotify};
   call.pointer = sink;
   call.device = device()->index();
-  recordCall(call);
-  const HRESULT status = service_.statusOf(Step::RegisterControlChangeNotify);
+  const HRESULT status = recordCall(call);
   return FAILED(status) ? status : service_.registerSink(*this, sink);
 }
 
@@ -147,8 +147,7 @@ FakeEndpointVolume::UnregisterControlChangeNotify(IAudioEndpointVolumeCallback *
   Call call{Step::UnregisterControlChangeNotify};
   call.pointer = sink;
   call.device = device()->index();
-  recordCall(call);
-  const HRESULT status = service_.statusOf(Step::UnregisterControlChangeNotify);
+  const HRESULT status = recordCall(call);
   return FAILED(status) ? status : service_.unregisterSink(this, sink);
 }
 
@@ -160,8 +159,7 @@ HRESULT STDMETHODCALLTYPE FakeEndpointVolume::SetMasterVolumeLevelScalar(float l
   if (context != nullptr) {
     call.eventContext = *context;
   }
-  recordCall(call);
-  const HRESULT status = service_.statusOf(Step::SetMasterVolumeLevelScalar);
+  const HRESULT status = recordCall(call);
   if (FAILED(status)) {
     return status;
   }
@@ -173,8 +171,7 @@ HRESULT STDMETHODCALLTYPE FakeEndpointVolume::SetMasterVolumeLevelScalar(float l
 }
 
 HRESULT STDMETHODCALLTYPE FakeEndpointVolume::GetMasterVolumeLevelScalar(float *level) {
-  recordCall(Call{Step::GetMasterVolumeLevelScalar});
-  const HRESULT status = service_.statusOf(Step::GetMasterVolumeLevelScalar);
+  const HRESULT status = recordCall(Call{Step::GetMasterVolumeLevelScalar});
   if (FAILED(status)) {
     return status;
   }
@@ -192,8 +189,7 @@ HRESULT STDMETHODCALLTYPE FakeEndpointVolume::SetMute(BOOL muted, LPCGUID contex
   if (context != nullptr) {
     call.eventContext = *context;
   }
-  recordCall(call);
-  const HRESULT status = service_.statusOf(Step::SetMute);
+  const HRESULT status = recordCall(call);
   if (FAILED(status)) {
     return status;
   }
@@ -202,8 +198,7 @@ HRESULT STDMETHODCALLTYPE FakeEndpointVolume::SetMute(BOOL muted, LPCGUID contex
 }
 
 HRESULT STDMETHODCALLTYPE FakeEndpointVolume::GetMute(BOOL *muted) {
-  recordCall(Call{Step::GetMute});
-  const HRESULT status = service_.statusOf(Step::GetMute);
+  const HRESULT status = recordCall(Call{Step::GetMute});
   if (FAILED(status)) {
     return status;
   }
@@ -232,7 +227,7 @@ HRESULT STDMETHODCALLTYPE FakeDevice::Activate(REFIID iid, DWORD context, PROPVA
     return E_POINTER;
   }
   *ppv = nullptr;
-  const HRESULT status = service_.statusOf(Step::Activate);
+  const HRESULT status = service_.answerOf(Step::Activate, S_OK);
   if (FAILED(status)) {
     return status;
   }
@@ -252,7 +247,7 @@ HRESULT STDMETHODCALLTYPE FakeDevice::GetId(LPWSTR *id) {
     return E_POINTER;
   }
   *id = nullptr;
-  const HRESULT status = service_.statusOf(Step::GetId);
+  const HRESULT status = service_.answerOf(Step::GetId, S_OK);
   if (FAILED(status)) {
     return status;
   }
@@ -281,7 +276,7 @@ HRESULT STDMETHODCALLTYPE FakeEnumerator::GetDefaultAudioEndpoint(EDataFlow data
     return E_POINTER;
   }
   *device = nullptr;
-  const HRESULT status = service_.statusOf(Step::GetDefaultAudioEndpoint);
+  const HRESULT status = service_.answerOf(Step::GetDefaultAudioEndpoint, lost.load());
   if (FAILED(status)) {
     return status;
   }
@@ -300,7 +295,7 @@ FakeEnumerator::RegisterEndpointNotificationCallback(IMMNotificationClient *clie
   Call call{Step::RegisterEndpointNotificationCallback};
   call.pointer = client;
   service_.record(call);
-  const HRESULT status = service_.statusOf(Step::RegisterEndpointNotificationCallback);
+  const HRESULT status = service_.answerOf(Step::RegisterEndpointNotificationCallback, lost.load());
   return FAILED(status) ? status : service_.registerClient(client);
 }
 
@@ -309,7 +304,8 @@ FakeEnumerator::UnregisterEndpointNotificationCallback(IMMNotificationClient *cl
   Call call{Step::UnregisterEndpointNotificationCallback};
   call.pointer = client;
   service_.record(call);
-  const HRESULT status = service_.statusOf(Step::UnregisterEndpointNotificationCallback);
+  const HRESULT status =
+      service_.answerOf(Step::UnregisterEndpointNotificationCallback, lost.load());
   return FAILED(status) ? status : service_.unregisterClient(client);
 }
 
@@ -327,7 +323,8 @@ FakeDevice::FakeDevice(FakeAudioService &service, int index) : service_(service)
 }
 
 FakeAudioService::FakeAudioService()
-    : enumerator(*this), devices{FakeDevice(*this, 0), FakeDevice(*this, 1)},
+    : enumerators{FakeEnumerator(*this), FakeEnumerator(*this)}, enumerator(enumerators[0]),
+      devices{FakeDevice(*this, 0), FakeDevice(*this, 1)},
       volumes{FakeEndpointVolume(*this), FakeEndpointVolume(*this), FakeEndpointVolume(*this),
               FakeEndpointVolume(*this)},
       device(devices[0]), level(devices[0].level), muted(devices[0].muted) {
@@ -359,7 +356,10 @@ void FakeAudioService::reset() {
     sinkCount_ = 0;
     clientCount_ = 0;
   }
-  enumerator.resetReferences();
+  for (FakeEnumerator &each : enumerators) {
+    each.resetReferences();
+    each.lost = S_OK;
+  }
   for (FakeDevice &each : devices) {
     each.resetReferences();
     each.level = 1.0f;
@@ -367,12 +367,14 @@ void FakeAudioService::reset() {
   }
   for (FakeEndpointVolume &volume : volumes) {
     volume.resetReferences();
+    volume.lost = S_OK;
   }
   overReleases_ = 0;
   callbackViolations_ = 0;
   usesAfterRelease_ = 0;
   hook = nullptr;
   defaultDevice_ = 0;
+  stopped_ = false;
   delivery = Delivery::ServiceThread;
   workMode = WorkMode::Manual;
   withdrawalWaits = true;
@@ -433,8 +435,18 @@ void FakeAudioService::clearCalls() {
   calls_.clear();
 }
 
+HRESULT FakeAudioService::answerOf(Step step, HRESULT lost) const {
+  if (FAILED(lost)) {
+    return lost;
+  }
+  return stopped_ ? kServiceNotRunning : statusOf(step);
+}
+
 LONG FakeAudioService::outstandingReferences() const {
-  LONG total = enumerator.references();
+  LONG total = 0;
+  for (const FakeEnumerator &each : enumerators) {
+    total += each.references();
+  }
   for (const FakeDevice &each : devices) {
     total += each.references();
   }
@@ -557,19 +569,59 @@ void FakeAudioService::switchDefault(int index, bool report) {
 }
 
 void FakeAudioService::notifyDefaultChanged(EDataFlow flow, ERole role, const WCHAR *id) {
-  struct Change {
-    EDataFlow flow;
-    ERole role;
-    const WCHAR *id;
-  } change{flow, role, id};
-  dispatch(delivery, DeliveryJob{this, -1, &change, [](DeliveryJob &job) {
-                                   const auto *c = static_cast<const Change *>(job.payload);
-                                   job.service->deliverDefaultChange(c->flow, c->role, c->id);
+  notifyClients(ClientEvent{false, flow, role, id});
+}
+
+void FakeAudioService::notifyStateChanged(int index) {
+  notifyClients(ClientEvent{true, eRender, eConsole, devices[index].id()});
+}
+
+void FakeAudioService::notifyClients(const ClientEvent &event) {
+  ClientEvent copy = event;
+  dispatch(delivery, DeliveryJob{this, -1, &copy, [](DeliveryJob &job) {
+                                   job.service->deliverToClients(
+                                       *static_cast<const ClientEvent *>(job.payload));
                                  }});
 }
 
+void FakeAudioService::invalidate(int index) {
+  for (FakeEndpointVolume &volume : volumes) {
+    if (volume.references() > 0 && volume.device() == &devices[index]) {
+      volume.lost = kDeviceInvalidated;
+    }
+  }
+}
+
+void FakeAudioService::stopService() {
+  stopped_ = true;
+  for (FakeEndpointVolume &volume : volumes) {
+    if (volume.references() > 0) {
+      volume.lost = kServiceNotRunning;
+    }
+  }
+  for (FakeEnumerator &each : enumerators) {
+    if (each.references() > 0) {
+      each.lost = kServiceNotRunning;
+    }
+  }
+  ServiceLockGuard guard(sinkLock_);
+  for (SinkSlot &slot : sinks_) {
+    if (slot.sink != nullptr) {
+      slot.sink->Release();
+      slot = SinkSlot{};
+    }
+  }
+  for (IMMNotificationClient *&client : clients_) {
+    client = nullptr;
+  }
+  sinkCount_ = 0;
+  clientCount_ = 0;
+}
+
+void FakeAudioService::startService() { stopped_ = false; }
+
 // As for sinks: under the lock when withdrawals wait, after it otherwise.
-void FakeAudioService::deliverDefaultChange(EDataFlow flow, ERole role, const WCHAR *id) {
+void FakeAudioService::deliverToClients(const ClientEvent &event) {
   IMMNotificationClient *picked[kMaxClients] = {};
   int count = 0;
   std::unique_lock<ServiceLock> guard(sinkLock_);
@@ -583,7 +635,11 @@ void FakeAudioService::deliverDefaultChange(EDataFlow flow, ERole role, const WC
   }
   CallbackScope scope;
   for (int i = 0; i < count; ++i) {
-    picked[i]->OnDefaultDeviceChanged(flow, role, id);
+    if (event.stateChange) {
+      picked[i]->OnDeviceStateChanged(event.id, 1); // DEVICE_STATE_ACTIVE
+    } else {
+      picked[i]->OnDefaultDeviceChanged(event.flow, event.role, event.id);
+    }
   }
 }
 
@@ -654,7 +710,13 @@ HRESULT FakeAudioService::createEnumerator(IUnknown *outer, REFIID riid, void **
   if (outer != nullptr) {
     return kNoAggregation;
   }
-  return enumerator.QueryInterface(riid, ppv);
+  for (FakeEnumerator &each : enumerators) {
+    if (each.references() == 0) {
+      each.lost = S_OK;
+      return each.QueryInterface(riid, ppv);
+    }
+  }
+  return E_FAIL;
 }
 
 FakeEndpointVolume *FakeAudioService::freeVolume() {

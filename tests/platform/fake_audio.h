@@ -5,7 +5,8 @@
 // to it, reports changes of the default device to registered clients, and
 // runs queued work items when asked or on threads of their own. It also
 // notes every platform callback that releases a last reference or sleeps,
-// which the platform forbids.
+// which the platform forbids. It can invalidate a device's objects in place
+// and stop and start again, as the platform's audio service does.
 #pragma once
 
 #include <atomic>
@@ -87,6 +88,10 @@ struct Call {
   unsigned long thread = 0; // the thread that made the call (every step)
 };
 
+// What objects of a stopped or invalidated service answer from then on.
+constexpr HRESULT kDeviceInvalidated = static_cast<HRESULT>(0x88890004u);
+constexpr HRESULT kServiceNotRunning = static_cast<HRESULT>(0x88890010u);
+
 // How a change reaches the registered sinks and clients.
 enum class Delivery { None, CallerThread, ServiceThread };
 
@@ -117,7 +122,13 @@ public:
   void resetReferences() { refs_.reset(); }
   // The device whose state this object controls; set when handed out.
   FakeDevice *device() const { return device_.load(); }
-  void attachTo(FakeDevice *device) { device_ = device; }
+  // Handed out afresh: attached to device, answering again.
+  void attachTo(FakeDevice *device) {
+    device_ = device;
+    lost = S_OK;
+  }
+  // What every call answers from now on once the object is lost, or S_OK.
+  std::atomic<HRESULT> lost{S_OK};
 
   // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override;
@@ -151,8 +162,9 @@ public:
   HRESULT STDMETHODCALLTYPE GetVolumeRange(float *, float *, float *) override { return E_NOTIMPL; }
 
 private:
-  // Records the call, noting it if nobody holds the object.
-  void recordCall(const Call &call);
+  // Records the call, noting it if nobody holds the object, and returns
+  // what it answers.
+  HRESULT recordCall(const Call &call);
 
   FakeAudioService &service_;
   RefCounter refs_;
@@ -198,6 +210,8 @@ public:
   explicit FakeEnumerator(FakeAudioService &service) : service_(service) {}
   LONG references() const { return refs_.count(); }
   void resetReferences() { refs_.reset(); }
+  // As for FakeEndpointVolume.
+  std::atomic<HRESULT> lost{S_OK};
 
   // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override;
@@ -224,6 +238,7 @@ private:
 class FakeAudioService {
 public:
   static constexpr int kDevices = 2;
+  static constexpr int kEnumerators = 2;
   static constexpr int kVolumeObjects = 4;
   static constexpr int kMaxSinks = 8;
   static constexpr int kMaxClients = 4;
@@ -285,6 +300,20 @@ public:
   void switchDefault(int device, bool report = true);
   // Reports one change of the default, whatever the default is.
   void notifyDefaultChanged(EDataFlow flow, ERole role, const WCHAR *id);
+  // Reports that a device changed state (it stays active).
+  void notifyStateChanged(int device);
+
+  // Every endpoint volume object held on the device answers
+  // kDeviceInvalidated from now on; nothing is reported.
+  void invalidate(int device);
+  // Stops the service: every call answers kServiceNotRunning, and so do the
+  // objects held now after it starts again; the registrations are dropped
+  // without a word.
+  void stopService();
+  void startService();
+  // What an object's call answers: its lost status, the stopped service's,
+  // a fault, or S_OK.
+  HRESULT answerOf(Step step, HRESULT lost) const;
   // The default playback device's index, or -1 when there is none.
   int defaultDevice() const { return noDevice ? -1 : defaultDevice_.load(); }
 
@@ -306,7 +335,10 @@ public:
   // An endpoint volume object not handed out yet, or null.
   FakeEndpointVolume *freeVolume();
 
-  FakeEnumerator enumerator;
+  // Handed out by CoCreateInstance, one not held at a time; the first is
+  // the one most tests look at.
+  FakeEnumerator enumerators[kEnumerators];
+  FakeEnumerator &enumerator;
   FakeDevice devices[kDevices];
   FakeEndpointVolume volumes[kVolumeObjects];
   // The first device and its state, which most tests use alone.
@@ -339,7 +371,14 @@ private:
 
   // Calls OnNotify of the sinks on device (any, -1) under the delivery rule.
   int deliverToSinks(int device, AUDIO_VOLUME_NOTIFICATION_DATA *record);
-  void deliverDefaultChange(EDataFlow flow, ERole role, const WCHAR *id);
+  struct ClientEvent {
+    bool stateChange;
+    EDataFlow flow;
+    ERole role;
+    const WCHAR *id;
+  };
+  void notifyClients(const ClientEvent &event);
+  void deliverToClients(const ClientEvent &event);
 
   // Guards calls_ and faults_.
   mutable ServiceLock lock_;
@@ -353,6 +392,7 @@ private:
   std::atomic<int> sinkCount_{0};
   std::atomic<int> clientCount_{0};
   std::atomic<int> defaultDevice_{0};
+  std::atomic<bool> stopped_{false};
   // Guards work_ and workThreads_.
   mutable ServiceLock workLock_;
   std::vector<WorkItem> work_;

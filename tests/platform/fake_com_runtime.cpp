@@ -27,7 +27,6 @@ void FakeComRuntime::reset() {
   unbalancedUninitialise = 0;
   nextGuid = 1;
   allocationsOutstanding = 0;
-  tickCount = kFirstTick;
 }
 
 int FakeComRuntime::totalDepth() const {
@@ -122,8 +121,6 @@ BOOL GetModuleHandleExW(DWORD flags, LPCWSTR name, HMODULE *module) {
   *module = FAILED(audio().statusOf(Step::PinModule)) ? nullptr : reinterpret_cast<HMODULE>(&image);
   return *module != nullptr ? 1 : 0;
 }
-
-DWORD GetTickCount() { return com().tickCount.load(); }
 
 DWORD GetCurrentThreadId() { return static_cast<DWORD>(fake::currentThreadId()); }
 

@@ -4,7 +4,6 @@
 // runtime's initialisation per thread; work items go to the fake service.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <map>
 
@@ -24,9 +23,6 @@ struct FakeComRuntime {
   std::uint32_t nextGuid = 1;
   // CoTaskMemAlloc blocks not given back with CoTaskMemFree.
   int allocationsOutstanding = 0;
-  // What GetTickCount answers: time stands still unless a test moves it.
-  std::atomic<DWORD> tickCount{kFirstTick};
-  static constexpr DWORD kFirstTick = 1000000;
 
   // Unbalanced initialisations on the calling thread, or on any thread.
   int depth() const;
