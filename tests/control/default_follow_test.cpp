@@ -208,30 +208,98 @@ TEST_F(DefaultFollowTest, ARefusedQueueOrWatchLeavesTheBindingAsItIs) {
   EXPECT_EQ(audio().countOf(Step::UnregisterEndpointNotificationCallback), 0);
 }
 
-// The platform may call a sink once more after its withdrawal returned;
-// the library then still never releases a control a control is using.
-TEST_F(DefaultFollowTest, WithdrawalsThatDoNotWaitNeverLeaveAControlOnAReleasedObject) {
-  audio().withdrawalWaits = false;
-  audio().delivery = fake::Delivery::ServiceThread;
+// Whichever control is inside the platform while the binding lets go of
+// its device, the device's control is released only after it returns.
+TEST_F(DefaultFollowTest, NoControlIsLeftOnAReleasedObject) {
+  static Step blockAt;
   static std::atomic<bool> inside{false};
-  inside = false;
-  UninitEndPoint();
-  ASSERT_EQ(InitEndPoint([](int, int) -> int {
-              int percent = 0;
-              VolumeGet(&percent);
-              return 0;
-            }),
-            1);
+  const struct {
+    Step step;
+    void (*call)();
+  } cases[] = {{Step::SetMute, [] { MuteSet(1); }},
+               {Step::GetMute, [] { MuteGet(); }},
+               {Step::SetMasterVolumeLevelScalar, [] { VolumeSet(5); }},
+               {Step::GetMasterVolumeLevelScalar, [] {
+                  int percent = 0;
+                  VolumeGet(&percent);
+                }}};
   audio().hook = [](Step step) {
-    if (step == Step::GetMasterVolumeLevelScalar && !inside.exchange(true)) {
+    if (step == blockAt && !inside.exchange(true)) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
   };
-  std::thread service([] { audio().applyChange(0.5f, 0, nullptr); });
-  while (!inside) {
-    std::this_thread::yield();
+  for (const auto &c : cases) {
+    blockAt = c.step;
+    inside = false;
+    std::thread host(c.call);
+    while (!inside) {
+      std::this_thread::yield();
+    }
+    UninitEndPoint();
+    host.join();
+    EXPECT_EQ(audio().usesAfterRelease(), 0) << fake::stepName(c.step);
+    ASSERT_EQ(InitEndPoint(&HostRecorder::callback), 1);
   }
-  UninitEndPoint();
-  service.join();
-  EXPECT_EQ(audio().usesAfterRelease(), 0);
+}
+
+// A busy host cannot hold a move back: the move waits for the control that
+// was using the old device when it swapped, not for one that started on
+// the new device after the swap and is still inside.
+TEST_F(DefaultFollowTest, AMoveWaitsOnlyForControlsThatStartedBeforeTheSwap) {
+  audio().workMode = fake::WorkMode::Thread;
+  static std::atomic<bool> inside[2], released[2];
+  static thread_local int gate = -1;
+  for (int i = 0; i < 2; ++i) {
+    inside[i] = released[i] = false;
+  }
+  audio().hook = [](Step step) {
+    if (step == Step::GetMasterVolumeLevelScalar && gate >= 0) {
+      inside[gate] = true;
+      while (!released[gate]) {
+        std::this_thread::yield();
+      }
+    }
+  };
+  const auto hostCall = [](int g) {
+    gate = g;
+    int percent = 0;
+    VolumeGet(&percent);
+  };
+  const auto waitFor = [](auto done) {
+    for (int waited = 0; !done() && waited < 2000; ++waited) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return done();
+  };
+  std::thread before(hostCall, 0);
+  ASSERT_TRUE(waitFor([] { return inside[0].load(); }));
+  audio().switchDefault(1);
+  EXPECT_TRUE(waitFor([] { return heldDevice() == 1; })) << "swapped";
+  std::thread after(hostCall, 1);
+  EXPECT_TRUE(waitFor([] { return inside[1].load(); }));
+  released[0] = true;
+  EXPECT_TRUE(waitFor([] { return audio().volumes[0].references() == 0; }))
+      << "the move let go of the old control while a later call was still inside";
+  EXPECT_FALSE(released[1]);
+  released[1] = true;
+  before.join();
+  after.join();
+  audio().joinWork();
+  EXPECT_EQ(HostRecorder::calls, 1);
+}
+
+// A request that lands just as the work item is about to give up its turn
+// (here, while it undoes its COM initialisation) is still acted upon.
+TEST_F(DefaultFollowTest, ARequestAsTheItemEndsIsNotLost) {
+  static std::atomic<bool> switched{false};
+  switched = false;
+  audio().hook = [](Step step) {
+    if (step == Step::CoUninitialize && fake::FakeAudioService::onWorkThread() &&
+        !switched.exchange(true)) {
+      audio().switchDefault(0);
+    }
+  };
+  switchAndMove(1);
+  EXPECT_EQ(heldDevice(), 0);
+  EXPECT_EQ(HostRecorder::calls, 2);
 }

@@ -477,10 +477,12 @@ HRESULT FakeAudioService::unregisterSink(const FakeEndpointVolume *volume,
                                          IAudioEndpointVolumeCallback *sink) {
   ServiceLockGuard guard(sinkLock_);
   for (SinkSlot &slot : sinks_) {
-    if (sink != nullptr && slot.sink == sink && (volume == nullptr || slot.volume == volume)) {
+    if (slot.sink != nullptr && (sink == nullptr || slot.sink == sink) &&
+        (volume == nullptr || slot.volume == volume)) {
+      IAudioEndpointVolumeCallback *dropped = slot.sink;
       slot = SinkSlot{};
       --sinkCount_;
-      sink->Release();
+      dropped->Release();
       return S_OK;
     }
   }
@@ -588,6 +590,9 @@ void FakeAudioService::invalidate(int index) {
   for (FakeEndpointVolume &volume : volumes) {
     if (volume.references() > 0 && volume.device() == &devices[index]) {
       volume.lost = kDeviceInvalidated;
+      // Nothing is delivered through a lost object any more.
+      while (SUCCEEDED(unregisterSink(&volume, nullptr))) {
+      }
     }
   }
 }

@@ -276,7 +276,7 @@ public:
 
   // Sinks registered through an endpoint volume object on its device, each
   // held by one reference; a withdrawal names the object it goes through
-  // (null: any).
+  // and the sink (null: any).
   HRESULT registerSink(const FakeEndpointVolume &volume, IAudioEndpointVolumeCallback *sink);
   HRESULT unregisterSink(const FakeEndpointVolume *volume, IAudioEndpointVolumeCallback *sink);
   // Without taking the sink lock, so a host's thread may ask while a
