@@ -54,12 +54,14 @@ TEST_F(RecoveryTest, LostObjectsAreReplacedAndTheHostToldOnce) {
          audio().invalidate(0);
          EXPECT_EQ(VolumeSet(30), fake::kDeviceInvalidated) << "returned as before";
        }},
-      {"service restarted: the next call tells", [] {
+      {"service restarted: the next call tells",
+       [] {
          audio().stopService();
          audio().startService();
          EXPECT_EQ(MuteGet(), 0);
        }},
-      {"service down, then back", [] {
+      {"service down, then back",
+       [] {
          audio().stopService();
          int percent = -1;
          VolumeGet(&percent);
