@@ -15,8 +15,8 @@ namespace {
 
 // Set by stopFollowing: requests are refused and queued moves do nothing.
 constinit std::atomic<bool> closing{true};
-// The MoveKind bits of the requests not yet acted upon.
-constinit std::atomic<unsigned> moveRequests{0};
+// A request not yet acted upon.
+constinit std::atomic<bool> movePending{false};
 // A work item is queued or running; it takes every pending request.
 constinit std::atomic<bool> moveQueued{false};
 // Requests under way plus the queued or running work item: stopFollowing
@@ -99,18 +99,19 @@ bool renewEnumerator(EndpointState &state, HRESULT &status) {
 
 // Moves the binding to the current default: the new control is activated
 // and registered before the old one is withdrawn and released, so that no
-// change on the new device is missed. The device held is kept unless the
-// move is afresh or its control no longer answers. With no usable default,
+// change on the new device is missed. The device held is kept while its
+// control answers, so a request made for a control that a move has
+// replaced since changes nothing. With no usable default,
 // the binding lets go of the old control and the controls act as when not
 // bound; if the service said it is gone, they keep asking for rebinds.
-void moveToDefault(EndpointState &state, bool afresh) {
+void moveToDefault(EndpointState &state) {
   LPWSTR id = nullptr;
   HRESULT status = S_OK;
   IMMDevice *device = currentDefault(state.enumerator, id, status);
   if (device == nullptr && platform::isLostStatus(status) && renewEnumerator(state, status)) {
     device = currentDefault(state.enumerator, id, status);
   }
-  if (device != nullptr && isHeld(state, id) && !afresh && heldStillAnswers(state)) {
+  if (device != nullptr && isHeld(state, id) && heldStillAnswers(state)) {
     freeAndClear(id);
     device->Release();
     return;
@@ -150,8 +151,8 @@ DWORD WINAPI moveWork(LPVOID) {
     // A thread-pool thread: COM is initialised for a round of moves and
     // undone before the item gives up its turn.
     const bool initialised = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
-    for (unsigned kinds; (kinds = moveRequests.exchange(0)) != 0 && !closing.load();) {
-      moveToDefault(endpointState, (kinds & kAfresh) == kAfresh);
+    while (movePending.exchange(false) && !closing.load()) {
+      moveToDefault(endpointState);
       if (serviceLost.load()) {
         // Requests made meanwhile wait for the next attempt.
         Sleep(kRebindSpacingMs);
@@ -163,7 +164,7 @@ DWORD WINAPI moveWork(LPVOID) {
     moveQueued.store(false);
     // A request made after the last look found the item still queued and
     // left its change pending: take it on, unless another item already has.
-  } while (moveRequests.load() != 0 && !closing.load() && !moveQueued.exchange(true));
+  } while (movePending.load() && !closing.load() && !moveQueued.exchange(true));
   moveTickets.fetch_sub(1);
   return 0;
 }
@@ -174,10 +175,10 @@ void waitForControls(std::uintptr_t replaced) {
   waitUntilZero(controlsInUse[replaced & HeldVolume::kEpoch]);
 }
 
-void requestMove(MoveKind kind) {
+void requestMove() {
   moveTickets.fetch_add(1);
   if (!closing.load()) {
-    moveRequests.fetch_or(kind);
+    movePending.store(true);
     if (!moveQueued.exchange(true)) {
       moveTickets.fetch_add(1); // handed to the work item
       if (!QueueUserWorkItem(moveWork, nullptr, WT_EXECUTEDEFAULT)) {
@@ -205,7 +206,7 @@ void startFollowing(EndpointState &state) {
   freeAndClear(id);
   releaseAndClear(device);
   if (changed) {
-    requestMove(kFollow);
+    requestMove();
   }
 }
 

@@ -10,20 +10,16 @@
 
 namespace quorvel {
 
-// Follow: to the default if it is not the device held, or if the held
-// control no longer answers. Afresh: activate anew even when it is the
-// device held, as after its objects were lost.
-enum MoveKind : unsigned { kFollow = 1, kAfresh = 3 };
-
 // After a successful binding: registers deviceWatch with the enumerator,
 // then looks at the default once more, so that a change made while the
 // binding was under way is not missed.
 void startFollowing(EndpointState &state);
 
-// Asks for a move to whatever device is the default by then. Never waits:
-// safe inside a platform callback. Moves run one at a time; a request made
-// while one is queued or running leads to one more move.
-void requestMove(MoveKind kind);
+// Asks for a move to whatever device is the default by then; a move also
+// activates the held device afresh if its control no longer answers. Never
+// waits: safe inside a platform callback. Moves run one at a time; a
+// request made while one is queued or running leads to one more move.
+void requestMove();
 
 // Waits for a queued or running move to finish, so that no move starts
 // after this returns, then withdraws deviceWatch.

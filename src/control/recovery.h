@@ -1,6 +1,7 @@
 // Recovering from lost endpoint objects and a restarted audio service: a
-// control that learns of it asks for a rebind, a move that activates
-// afresh, and keeps asking while the service stays away.
+// control that learns of it asks for a move, which finds the held control
+// lost and activates afresh, and keeps asking while the service stays
+// away.
 #pragma once
 
 #include <atomic>
@@ -22,7 +23,7 @@ inline constexpr DWORD kRebindSpacingMs = 50;
 // says that the control's objects or the service are gone.
 inline HRESULT checked(HRESULT status) {
   if (FAILED(status) && platform::isLostStatus(status)) {
-    requestMove(kAfresh);
+    requestMove();
   }
   return status;
 }
@@ -30,7 +31,7 @@ inline HRESULT checked(HRESULT status) {
 // For a control that found nothing bound.
 inline void whileUnbound() {
   if (serviceLost.load(std::memory_order_relaxed)) {
-    requestMove(kAfresh);
+    requestMove();
   }
 }
 

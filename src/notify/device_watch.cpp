@@ -20,15 +20,15 @@ ULONG STDMETHODCALLTYPE CMMNotificationClient::Release() { return 1; }
 // place with its objects lost. Which one it is the move finds out: the
 // held id belongs to it, so only a move is asked for.
 HRESULT STDMETHODCALLTYPE CMMNotificationClient::OnDeviceStateChanged(LPCWSTR, DWORD) {
-  requestMove(kFollow);
+  requestMove();
   return S_OK;
 }
 HRESULT STDMETHODCALLTYPE CMMNotificationClient::OnDeviceAdded(LPCWSTR) {
-  requestMove(kFollow);
+  requestMove();
   return S_OK;
 }
 HRESULT STDMETHODCALLTYPE CMMNotificationClient::OnDeviceRemoved(LPCWSTR) {
-  requestMove(kFollow);
+  requestMove();
   return S_OK;
 }
 HRESULT STDMETHODCALLTYPE CMMNotificationClient::OnPropertyValueChanged(LPCWSTR,
@@ -44,7 +44,7 @@ HRESULT STDMETHODCALLTYPE CMMNotificationClient::OnPropertyValueChanged(LPCWSTR,
 HRESULT STDMETHODCALLTYPE CMMNotificationClient::OnDefaultDeviceChanged(EDataFlow flow, ERole role,
                                                                         LPCWSTR) {
   if (flow == eRender && role == eConsole) {
-    requestMove(kFollow);
+    requestMove();
   }
   return S_OK;
 }

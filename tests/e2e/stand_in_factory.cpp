@@ -43,12 +43,40 @@ EnumeratorFactory factory;
 
 } // namespace
 
+namespace {
+
+HRESULT registerFactory(DWORD *cookie) {
+  return CoRegisterClassObject(quorvel::platform::kClsidMMDeviceEnumerator, &factory,
+                               CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, cookie);
+}
+
+} // namespace
+
 StandInRegistration::StandInRegistration() {
-  status_ = CoRegisterClassObject(quorvel::platform::kClsidMMDeviceEnumerator, &factory,
-                                  CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
+  status_ = registerFactory(&cookie_);
+  HANDLE registered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  leaveMta_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  // A caller already in the multithreaded apartment may see this one
+  // refused as a second registration there; it has the first.
+  mta_ = std::thread([registered, leave = leaveMta_] {
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    DWORD cookie = 0;
+    const HRESULT status = registerFactory(&cookie);
+    SetEvent(registered);
+    WaitForSingleObject(leave, INFINITE);
+    if (SUCCEEDED(status)) {
+      CoRevokeClassObject(cookie);
+    }
+    CoUninitialize();
+  });
+  WaitForSingleObject(registered, INFINITE);
+  CloseHandle(registered);
 }
 
 StandInRegistration::~StandInRegistration() {
+  SetEvent(leaveMta_);
+  mta_.join();
+  CloseHandle(leaveMta_);
   if (SUCCEEDED(status_)) {
     CoRevokeClassObject(cookie_);
   }

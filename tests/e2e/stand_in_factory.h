@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <thread>
+
 #include "platform/platform.h"
 
 namespace fake {
@@ -13,7 +15,10 @@ namespace fake {
 class StandInRegistration {
 public:
   // Registers the class object on the calling thread (COM must be
-  // initialised there); registered() tells whether it worked.
+  // initialised there); status() tells whether it worked. COM looks a
+  // class up in the caller's apartment, and the DLL makes new enumerators
+  // on the thread pool, so the class is registered in the process's
+  // multithreaded apartment too, from a thread that stays in it.
   StandInRegistration();
   ~StandInRegistration();
   StandInRegistration(const StandInRegistration &) = delete;
@@ -24,6 +29,10 @@ public:
 private:
   DWORD cookie_ = 0;
   HRESULT status_ = E_FAIL;
+  // The thread holding the multithreaded apartment's registration, and
+  // the event that has it revoke the registration and leave.
+  std::thread mta_;
+  HANDLE leaveMta_ = nullptr;
 };
 
 // The sink the DLL registered with the stand-in, read off its call log.

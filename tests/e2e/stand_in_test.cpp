@@ -62,6 +62,7 @@ protected:
     EXPECT_EQ(audio().outstandingReferences(), 0) << "every reference handed out is back";
     EXPECT_EQ(audio().overReleases(), 0);
     EXPECT_EQ(audio().sinkCount(), 0);
+    EXPECT_EQ(audio().clientCount(), 0);
     if (sink != nullptr) {
       EXPECT_EQ(sink->AddRef(), 2u);
       EXPECT_EQ(sink->Release(), 1u) << "the sink's count is back to its own hold";
@@ -282,4 +283,44 @@ TEST_F(StandIn, NoDefaultLeftUnbindsTheControlsAndADeviceBindsAgain) {
   ASSERT_TRUE(hostToldAtLeast(1));
   EXPECT_EQ(dll.VolumeSet(40), S_OK);
   EXPECT_FLOAT_EQ(audio().devices[1].level.load(), 0.4f);
+}
+
+// The device's objects lost in place with nothing reported, then the whole
+// service restarted: each time the host's next call finds out, the host is
+// told once, and the controls act on a freshly activated control.
+TEST_F(StandIn, RecoversFromAnInvalidatedDeviceAndThenARestartedService) {
+  audio().device.level = 0.4f;
+  ASSERT_EQ(dll.InitEndPoint(&Host::callback), 1);
+  const auto toldOnceMore = [](int before) {
+    const bool told = hostToldAtLeast(before + 1);
+    Sleep(100);
+    return told && Host::calls == before + 1 && Host::percent == 40;
+  };
+
+  audio().invalidate(0);
+  EXPECT_EQ(static_cast<unsigned>(dll.VolumeSet(30)), 0x88890004u) << "returned as before";
+  EXPECT_TRUE(toldOnceMore(0));
+  EXPECT_EQ(dll.VolumeSet(50), S_OK);
+  EXPECT_FLOAT_EQ(audio().device.level.load(), 0.5f);
+  EXPECT_EQ(Host::calls, 2) << "the new control's change is told";
+
+  audio().device.level = 0.4f;
+  audio().stopService();
+  std::thread back([] {
+    Sleep(300);
+    audio().startService();
+  });
+  // A polling host: unbound while the service is down, then bound again.
+  const int before = Host::calls;
+  for (int waited = 0; Host::calls == before && waited < 20000; waited += 5) {
+    dll.MuteGet();
+    Sleep(5);
+  }
+  back.join();
+  EXPECT_TRUE(toldOnceMore(before));
+  EXPECT_EQ(dll.VolumeSet(60), S_OK);
+  EXPECT_FLOAT_EQ(audio().device.level.load(), 0.6f);
+  EXPECT_EQ(audio().sinkCount(), 1);
+  EXPECT_EQ(audio().clientCount(), 1) << "the watch is registered with a new enumerator";
+  EXPECT_EQ(audio().enumerators[1].references(), 1);
 }
