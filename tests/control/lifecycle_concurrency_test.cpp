@@ -104,13 +104,21 @@ TEST_F(ConcurrencyLifecycle, LateDeliveryRacingRebindIsRaceFree) {
 TEST_F(ConcurrencyLifecycle, DefaultSwitchStormWhileTheHostBindsAndUsesTheControls) {
   // Every switch is reported on the platform's thread and every move runs
   // on a pool thread of its own, while the host binds, uses the controls
-  // and lets go; no default at all is one of the states switched to.
+  // and lets go; no default at all is one of the states switched to. Now
+  // and then the first device's objects are lost in place, or the service
+  // restarts, and the moves rebind.
   audio().delivery = fake::Delivery::CallerThread;
   audio().workMode = fake::WorkMode::Thread;
   std::atomic<bool> stop{false};
   std::thread platform([&] {
     for (int i = 0; !stop; ++i) {
       audio().switchDefault(i % 3 - 1);
+      if (i % 7 == 0) {
+        audio().invalidate(0);
+      } else if (i % 11 == 0) {
+        audio().stopService();
+        audio().startService();
+      }
     }
   });
   for (int cycle = 0; cycle < 300; ++cycle) {

@@ -1,6 +1,6 @@
 # Reads a built Quorvel.dll back and checks what a Windows host relies on.
 # -DDLL=<path> -DCHECK=exports|imports|entry|sections|size|version, plus -DOBJDUMP
-# or -DWINDRES.
+# or -DWINDRES, and -DMAX_BYTES for size.
 
 function(run_tool out)
   execute_process(COMMAND ${ARGN} OUTPUT_VARIABLE text ERROR_VARIABLE err RESULT_VARIABLE rc)
@@ -94,8 +94,8 @@ elseif(CHECK STREQUAL "entry")
   endif()
 elseif(CHECK STREQUAL "size")
   file(SIZE ${DLL} bytes)
-  if(bytes GREATER 8192)
-    message(FATAL_ERROR "${DLL} is ${bytes} bytes, over the 8192 allowed")
+  if(bytes GREATER MAX_BYTES)
+    message(FATAL_ERROR "${DLL} is ${bytes} bytes, over the ${MAX_BYTES} allowed")
   endif()
 elseif(CHECK STREQUAL "sections")
   run_tool(dump ${OBJDUMP} -h ${DLL})
