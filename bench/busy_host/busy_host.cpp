@@ -33,8 +33,8 @@ double millisecondsSince(const LARGE_INTEGER &start) {
 void slowControls(fake::Step step) {
   using fake::Step;
   if (GetCurrentThreadId() == hostThread &&
-      (step == Step::SetMute || step == Step::GetMute ||
-       step == Step::SetMasterVolumeLevelScalar || step == Step::GetMasterVolumeLevelScalar)) {
+      (step == Step::SetMute || step == Step::GetMute || step == Step::SetMasterVolumeLevelScalar ||
+       step == Step::GetMasterVolumeLevelScalar)) {
     LARGE_INTEGER start;
     QueryPerformanceCounter(&start);
     while (millisecondsSince(start) * 1000.0 < static_cast<double>(callMicroseconds)) {
