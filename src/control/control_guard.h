@@ -1,23 +1,25 @@
 // Keeps a volume control alive while a control uses it, without a lock,
 // and lets whoever takes it away wait only for the calls that may use it.
 //
-// The held control is published as one word with an epoch in its low bit
-// (COM objects are at least 4-byte aligned). A control counts itself in
-// under the epoch of the word it read, then reads the word again. If it is
-// unchanged, the control uses that pointer and counts itself out when it
-// is done; if a remover replaced it meanwhile, the control counts itself
-// out and tries again with the new word. The controls never wait.
+// The held control lives in one of two slots, each with its own count of
+// the controls using it, and a pointer names the current slot. A control
+// counts itself in on the slot it read, then reads the pointer again: if it
+// still names that slot, the control uses the slot's control and counts
+// itself out when it is done; if a remover switched slots meanwhile, it
+// counts itself out and tries again with the new slot. The controls never
+// wait.
 //
-// A remover (a move to a new default, a rebind, UninitEndPoint) publishes
-// the new control under the other epoch, withdraws from the old one and
-// waits until the old epoch's count has been zero once. Every control using
-// the old pointer counted itself under the old epoch before the swap (its
-// second read saw the old word), so the remover sees it; a control that
-// starts after the swap counts under the new epoch and never holds the
-// remover back, however busy the host keeps the controls. Sequentially
-// consistent operations on both sides give these orders. A replaced
-// pointer that comes back at the same address is harmless: a control that
-// sees the current word counts under the current epoch.
+// A remover (a move to a new default, a rebind, UninitEndPoint) puts the
+// new control in the idle slot, switches the pointer to it, withdraws from
+// the old control and waits until the old slot's count has been zero once.
+// Every control using the old control counted itself in on the old slot
+// before the switch (its second read still named that slot), so the
+// remover sees it; a control that starts after the switch counts itself
+// in on the new slot and never holds the remover back, however busy the
+// host keeps the controls. Sequentially consistent operations on both
+// sides give these orders. The idle slot is written only once its count
+// has drained, by the remover before, and a control reads a slot's control
+// only after the pointer named that slot, so the write is seen.
 //
 // Removers run one at a time (moves are serialised, and UninitEndPoint
 // waits for them first) and never inside a platform callback: on the
@@ -26,69 +28,70 @@
 #pragma once
 
 #include <atomic>
-#include <cstdint>
 
 #include "platform/platform.h"
 
 namespace quorvel {
 
-// The held endpoint volume control and the epoch it was published under.
+struct VolumeSlot {
+  // Controls counted in on this slot and not yet out.
+  std::atomic<LONG> inUse;
+  // Null while nothing is bound.
+  IAudioEndpointVolume *volume;
+};
+
+// The held endpoint volume control.
 class HeldVolume {
 public:
-  static constexpr std::uintptr_t kEpoch = 1;
-
   constexpr HeldVolume() = default;
+  HeldVolume(const HeldVolume &) = delete;
+  HeldVolume &operator=(const HeldVolume &) = delete;
 
-  IAudioEndpointVolume *load() const { return pointerOf(word_.load()); }
-  // Publishes next under the other epoch and returns the word it replaced.
-  // Removers only, one at a time.
-  std::uintptr_t exchange(IAudioEndpointVolume *next) {
-    const std::uintptr_t otherEpoch = (word_.load() & kEpoch) ^ kEpoch;
-    return word_.exchange(reinterpret_cast<std::uintptr_t>(next) | otherEpoch);
-  }
-
-  static IAudioEndpointVolume *pointerOf(std::uintptr_t word) {
-    return reinterpret_cast<IAudioEndpointVolume *>(word & ~kEpoch);
+  IAudioEndpointVolume *load() const { return current_.load()->volume; }
+  // Puts next in the idle slot and makes it current; returns the slot it
+  // replaced. Removers only, one at a time.
+  VolumeSlot &exchange(IAudioEndpointVolume *next) {
+    VolumeSlot *old = current_.load();
+    VolumeSlot *idle = old == &slots_[0] ? &slots_[1] : &slots_[0];
+    idle->volume = next;
+    current_.store(idle);
+    return *old;
   }
 
 private:
   friend class ControlGuard;
-  std::atomic<std::uintptr_t> word_{0};
+  VolumeSlot slots_[2]{};
+  std::atomic<VolumeSlot *> current_{&slots_[0]};
 };
-
-// Controls running, by the epoch they counted themselves in under.
-extern constinit std::atomic<LONG> controlsInUse[2];
 
 class ControlGuard {
 public:
-  explicit ControlGuard(const HeldVolume &held) {
-    std::uintptr_t word = held.word_.load();
-    for (;;) {
-      epoch_ = word & HeldVolume::kEpoch;
-      controlsInUse[epoch_].fetch_add(1);
-      const std::uintptr_t again = held.word_.load();
-      if (again == word) {
-        break;
-      }
-      controlsInUse[epoch_].fetch_sub(1);
-      word = again;
+  explicit ControlGuard(const HeldVolume &held) : slot_(held.current_.load()) {
+    slot_->inUse.fetch_add(1);
+    VolumeSlot *now = held.current_.load();
+    if (now != slot_) [[unlikely]] {
+      // Slots switched meanwhile: count out there and in on the current
+      // one, until the pointer still names it afterwards.
+      do {
+        slot_->inUse.fetch_sub(1);
+        slot_ = now;
+        slot_->inUse.fetch_add(1);
+        now = held.current_.load();
+      } while (now != slot_);
     }
-    volume_ = HeldVolume::pointerOf(word);
   }
-  ~ControlGuard() { controlsInUse[epoch_].fetch_sub(1, std::memory_order_release); }
+  ~ControlGuard() { slot_->inUse.fetch_sub(1, std::memory_order_release); }
   ControlGuard(const ControlGuard &) = delete;
   ControlGuard &operator=(const ControlGuard &) = delete;
 
   // The control to use; null while nothing is bound.
-  IAudioEndpointVolume *volume() const { return volume_; }
+  IAudioEndpointVolume *volume() const { return slot_->volume; }
 
 private:
-  std::uintptr_t epoch_;
-  IAudioEndpointVolume *volume_;
+  VolumeSlot *slot_;
 };
 
-// Returns once no control counted in under the epoch of replaced, a word
-// HeldVolume::exchange returned, is still running.
-void waitForControls(std::uintptr_t replaced);
+// Returns once no control counted in on the replaced slot is still running.
+void waitForControls(const VolumeSlot &replaced);
 
 } // namespace quorvel

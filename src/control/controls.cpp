@@ -39,14 +39,15 @@ extern "C" int QUORVEL_CALL MuteGet(void) {
 }
 
 extern "C" int QUORVEL_CALL VolumeSet(int percent) {
+  // Converted first, so that nothing else is kept across the call.
+  const float level = quorvel::PercentToScalar(percent);
   const quorvel::ControlGuard guard(endpointState.endpointVolume);
   IAudioEndpointVolume *volume = guard.volume();
   if (volume == nullptr) {
     quorvel::whileUnbound();
     return AUDCLNT_E_NOT_INITIALIZED;
   }
-  return checked(volume->SetMasterVolumeLevelScalar(quorvel::PercentToScalar(percent),
-                                                    &endpointState.eventContext));
+  return checked(volume->SetMasterVolumeLevelScalar(level, &endpointState.eventContext));
 }
 
 extern "C" int QUORVEL_CALL VolumeGet(int *percent) {

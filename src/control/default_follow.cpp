@@ -8,7 +8,6 @@
 
 namespace quorvel {
 
-constinit std::atomic<LONG> controlsInUse[2]{};
 constinit std::atomic<bool> serviceLost{false};
 
 namespace {
@@ -171,9 +170,7 @@ DWORD WINAPI moveWork(LPVOID) {
 
 } // namespace
 
-void waitForControls(std::uintptr_t replaced) {
-  waitUntilZero(controlsInUse[replaced & HeldVolume::kEpoch]);
-}
+void waitForControls(const VolumeSlot &replaced) { waitUntilZero(replaced.inUse); }
 
 void requestMove() {
   moveTickets.fetch_add(1);
@@ -225,12 +222,15 @@ void stopFollowing(EndpointState &state) {
 }
 
 void replaceVolume(EndpointState &state, IAudioEndpointVolume *next) {
-  const std::uintptr_t replaced = state.endpointVolume.exchange(next);
-  IAudioEndpointVolume *old = HeldVolume::pointerOf(replaced);
+  const VolumeSlot &replaced = state.endpointVolume.exchange(next);
+  IAudioEndpointVolume *old = replaced.volume;
   if (old != nullptr) {
     // Nothing can be done about a refused withdrawal; we let go anyway.
     old->UnregisterControlChangeNotify(&notifySink);
-    waitForControls(replaced);
+  }
+  // Also when nothing was held: the slot is written by the next remover.
+  waitForControls(replaced);
+  if (old != nullptr) {
     old->Release();
   }
 }

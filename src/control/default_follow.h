@@ -4,8 +4,6 @@
 // to the current default on the system thread pool.
 #pragma once
 
-#include <cstdint>
-
 #include "control/endpoint_state.h"
 
 namespace quorvel {
@@ -26,8 +24,8 @@ void requestMove();
 void stopFollowing(EndpointState &state);
 
 // Puts next (or null) in the place of the held volume control, then
-// withdraws the sink from the old one, waits for the controls still using
-// it, and releases it.
+// withdraws the sink from the old one (if any), waits for the controls
+// still using it, and releases it.
 void replaceVolume(EndpointState &state, IAudioEndpointVolume *next);
 
 } // namespace quorvel

@@ -7,7 +7,7 @@
 
 namespace quorvel {
 
-constinit EndpointState endpointState{nullptr, nullptr, nullptr, {}, false, false, {}, 0, 0};
+constinit EndpointState endpointState{};
 
 namespace {
 
@@ -76,7 +76,7 @@ extern "C" int QUORVEL_CALL InitEndPoint(VolumeChangeCallback callback) {
                                     nullptr, reinterpret_cast<void **>(&volume)))) {
     return 0;
   }
-  state.endpointVolume.exchange(volume);
+  quorvel::replaceVolume(state, volume);
   state.bound = true;
   quorvel::pinModule();
   if (FAILED(volume->RegisterControlChangeNotify(&notifySink))) {
