@@ -66,10 +66,10 @@ layout() {
     used=$((0x$size))
     case $name in
       .text) name=".text (code)" ;;
-      .data) name=".data (the sink, with its vtable pointer)" ;;
+      .data) name=".data (the notification objects, the binding state)" ;;
       .rdata) name=".rdata (vtable, GUIDs)" ;;
       .pdata | .xdata) name="$name (x64 unwind data)" ;;
-      .bss) echo "| .bss (binding state) | $used | 0 |" && continue ;;
+      .bss) echo "| .bss (flags and counts) | $used | 0 |" && continue ;;
       .edata) name=".edata (exports)" ;;
       .idata) name=".idata (imports)" ;;
       .rsrc) name=".rsrc (version resource)" ;;
