@@ -16,7 +16,7 @@ for arch in x86 x64; do
 done
 mkdir -p dist/include
 cp include/quorvel.h dist/include/
-cp Quorvel.def dist/
+cp Quorvel.def LICENSE dist/
 # Each Windows build packs the npm package with both DLLs.
 cp build/x64/quorvel-1.0.0.tgz dist/
 

@@ -2,7 +2,8 @@
 # Checks that `npm pack --dry-run` in the staged package lists exactly the
 # files it is meant to ship: check_contents.sh <staged-package>
 set -euo pipefail
-expected="README.md
+expected="LICENSE
+README.md
 bin/win32-ia32/Quorvel.dll
 bin/win32-x64/Quorvel.dll
 index.d.ts
