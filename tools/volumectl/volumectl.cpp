@@ -1,83 +1,89 @@
 // volumectl: reads and changes the default playback device's volume and
 // mute through Quorvel.dll, and watches for changes.
 //
-//   volumectl get
-//   volumectl set PERCENT
+//   volumectl get [volume|mute|--json]
+//   volumectl set PERCENT|+STEP|-STEP
 //   volumectl mute on|off|toggle
-//   volumectl watch [SECONDS]
+//   volumectl watch [--json] [SECONDS]
+//
+// Exit codes: 0 done, 1 refused by the audio service, 2 usage, 3 no
+// playback device.
 #include <windows.h>
 
 #include <atomic>
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
+#include "arguments.h"
 #include "quorvel.h"
+
+using volumectl::Action;
+using volumectl::MuteChange;
+using volumectl::Request;
 
 namespace {
 
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
-
 int usage() {
-  std::fputs("usage: volumectl get\n"
-             "       volumectl set PERCENT        (0..100; other values are clamped)\n"
+  std::fputs("usage: volumectl get [volume|mute|--json]\n"
+             "       volumectl set PERCENT|+STEP|-STEP  (kept within 0..100)\n"
              "       volumectl mute on|off|toggle\n"
-             "       volumectl watch [SECONDS]    (until Ctrl+C when no SECONDS)\n",
+             "       volumectl watch [--json] [SECONDS]  (until Ctrl+C when no SECONDS)\n"
+             "exit codes: 0 done, 1 refused by the audio service, 2 usage, 3 no playback device\n",
              stderr);
-  return kExitUsage;
+  return volumectl::kUsage;
 }
 
-// Parses a whole decimal integer; strtoll saturates values beyond its range.
-bool parseInteger(const char *text, long long *out) {
-  char *end = nullptr;
-  *out = std::strtoll(text, &end, 10);
-  return end != text && *end == '\0';
-}
-
-void printState() {
+// The volume, or -1 if the audio service did not tell it (said on stderr).
+int readVolume() {
   int percent = -1;
   VolumeGet(&percent);
-  std::printf("volume %d%%, mute %s\n", percent, MuteGet() != 0 ? "on" : "off");
+  if (percent < 0) {
+    std::fputs("volumectl: the audio service did not tell the volume\n", stderr);
+  }
+  return percent;
 }
 
-int setVolume(const char *argument) {
-  long long value = 0;
-  if (!parseInteger(argument, &value)) {
-    return usage();
+void printState(bool json) {
+  int percent = -1;
+  VolumeGet(&percent);
+  char line[64];
+  volumectl::formatState(line, sizeof line, percent, MuteGet() != 0, json);
+  std::puts(line);
+}
+
+int refused(const char *what, int status) {
+  std::fprintf(stderr, "volumectl: the audio service refused %s (status 0x%08X)\n", what,
+               static_cast<unsigned>(status));
+  return volumectl::kRefused;
+}
+
+int setVolume(const Request &request) {
+  int percent = request.value;
+  if (request.action == Action::Step) {
+    const int current = readVolume();
+    if (current < 0) {
+      return volumectl::kRefused;
+    }
+    percent = volumectl::steppedVolume(current, request.value);
   }
-  // Anything beyond int is clamped here as the library clamps the rest.
-  const int percent = value < INT_MIN ? INT_MIN : (value > INT_MAX ? INT_MAX : int(value));
   const int status = VolumeSet(percent);
   if (status < 0) {
-    std::fprintf(stderr, "volumectl: the audio service refused the volume change (status 0x%08X)\n",
-                 static_cast<unsigned>(status));
-    return kExitFailure;
+    return refused("the volume change", status);
   }
-  printState();
-  return 0;
+  printState(false);
+  return volumectl::kDone;
 }
 
-int setMute(const char *argument) {
-  int wanted;
-  if (std::strcmp(argument, "on") == 0) {
-    wanted = 1;
-  } else if (std::strcmp(argument, "off") == 0) {
-    wanted = 0;
-  } else if (std::strcmp(argument, "toggle") == 0) {
-    wanted = MuteGet() != 0 ? 0 : 1;
-  } else {
-    return usage();
-  }
+int setMute(MuteChange change) {
+  const int wanted =
+      change == MuteChange::Toggle ? (MuteGet() != 0 ? 0 : 1) : (change == MuteChange::On ? 1 : 0);
   MuteSet(wanted);
   // The library reports no status for mute, so read the flag back.
   if (MuteGet() != wanted) {
     std::fputs("volumectl: the audio service refused the mute change\n", stderr);
-    return kExitFailure;
+    return volumectl::kRefused;
   }
-  printState();
-  return 0;
+  printState(false);
+  return volumectl::kDone;
 }
 
 // Changes arrive on the audio service's thread; the callback only queues
@@ -115,37 +121,41 @@ BOOL WINAPI onConsoleControl(DWORD) {
   return TRUE;
 }
 
-void printQueued() {
+void printQueued(bool json) {
   const unsigned head = queueHead.load(std::memory_order_acquire);
   for (unsigned tail = queueTail.load(); tail != head; queueTail.store(++tail)) {
     const Change &change = queue[tail % kQueueSize];
-    std::printf("%04u-%02u-%02u %02u:%02u:%02u.%03u volume %d%%, mute %s\n", change.time.wYear,
-                change.time.wMonth, change.time.wDay, change.time.wHour, change.time.wMinute,
-                change.time.wSecond, change.time.wMilliseconds, change.percent,
-                change.muted != 0 ? "on" : "off");
+    char state[64];
+    volumectl::formatState(state, sizeof state, change.percent, change.muted != 0, json);
+    if (json) {
+      std::puts(state);
+    } else {
+      std::printf("%04u-%02u-%02u %02u:%02u:%02u.%03u %s\n", change.time.wYear, change.time.wMonth,
+                  change.time.wDay, change.time.wHour, change.time.wMinute, change.time.wSecond,
+                  change.time.wMilliseconds, state);
+    }
   }
+  // Lines of JSON carry states only; a text reader is told what was lost.
   const unsigned lost = dropped.exchange(0);
-  if (lost != 0) {
+  if (lost != 0 && !json) {
     std::printf("(%u changes arrived too fast to show)\n", lost);
   }
   std::fflush(stdout);
 }
 
-int watch(int argc, char **argv) {
-  long long seconds = -1;
-  if (argc > 3 ||
-      (argc == 3 && (!parseInteger(argv[2], &seconds) || seconds < 0 || seconds > INT_MAX))) {
-    return usage();
+int watch(const Request &request) {
+  const ULONGLONG deadline = request.seconds < 0 ? 0 : GetTickCount64() + request.seconds * 1000ULL;
+  if (!request.json) {
+    std::printf("watching for volume and mute changes%s\n",
+                request.seconds < 0 ? " (Ctrl+C to stop)" : "");
   }
-  const ULONGLONG deadline = seconds < 0 ? 0 : GetTickCount64() + seconds * 1000ULL;
-  std::printf("watching for volume and mute changes%s\n", seconds < 0 ? " (Ctrl+C to stop)" : "");
-  printState();
+  printState(request.json);
   std::fflush(stdout);
   SetConsoleCtrlHandler(onConsoleControl, TRUE);
   const HANDLE events[2] = {stopEvent, changeEvent};
   for (;;) {
     DWORD wait = INFINITE;
-    if (seconds >= 0) {
+    if (request.seconds >= 0) {
       const ULONGLONG now = GetTickCount64();
       if (now >= deadline) {
         break;
@@ -153,48 +163,56 @@ int watch(int argc, char **argv) {
       wait = static_cast<DWORD>(deadline - now);
     }
     const DWORD which = WaitForMultipleObjects(2, events, FALSE, wait);
-    printQueued();
+    printQueued(request.json);
     if (which != WAIT_OBJECT_0 + 1) {
       break;
     }
   }
-  return 0;
+  return volumectl::kDone;
+}
+
+int run(const Request &request) {
+  switch (request.action) {
+  case Action::Get:
+    printState(request.json);
+    return volumectl::kDone;
+  case Action::GetVolume: {
+    const int percent = readVolume();
+    if (percent < 0) {
+      return volumectl::kRefused;
+    }
+    std::printf("%d\n", percent);
+    return volumectl::kDone;
+  }
+  case Action::GetMute:
+    std::puts(MuteGet() != 0 ? "on" : "off");
+    return volumectl::kDone;
+  case Action::Set:
+  case Action::Step:
+    return setVolume(request);
+  case Action::Mute:
+    return setMute(request.mute);
+  case Action::Watch:
+    return watch(request);
+  }
+  return volumectl::kUsage;
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
-  if (argc < 2) {
+  Request request;
+  if (!volumectl::parseArguments(argc, argv, request)) {
     return usage();
   }
-  const char *command = argv[1];
-  const bool known = std::strcmp(command, "get") == 0 || std::strcmp(command, "set") == 0 ||
-                     std::strcmp(command, "mute") == 0 || std::strcmp(command, "watch") == 0;
-  const bool takesOne = std::strcmp(command, "set") == 0 || std::strcmp(command, "mute") == 0;
-  if (!known || (takesOne && argc != 3) || (std::strcmp(command, "get") == 0 && argc != 2)) {
-    return usage();
-  }
-
   changeEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  const bool watching = std::strcmp(command, "watch") == 0;
-  if (InitEndPoint(watching ? &onChange : nullptr) != 1) {
+  if (InitEndPoint(request.action == Action::Watch ? &onChange : nullptr) != 1) {
     UninitEndPoint();
     std::fputs("volumectl: no default playback device found\n", stderr);
-    return kExitFailure;
+    return volumectl::kNoDevice;
   }
-
-  int result;
-  if (std::strcmp(command, "get") == 0) {
-    printState();
-    result = 0;
-  } else if (std::strcmp(command, "set") == 0) {
-    result = setVolume(argv[2]);
-  } else if (std::strcmp(command, "mute") == 0) {
-    result = setMute(argv[2]);
-  } else {
-    result = watch(argc, argv);
-  }
+  const int result = run(request);
   UninitEndPoint();
   return result;
 }
