@@ -6,7 +6,7 @@ QUORVEL_PACKAGES=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-i686-dev mingw-w64-x86-64-dev
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   libgtest-dev libgmock-dev googletest libbenchmark-dev valgrind
-  wine wine64 wine32:i386
+  wine wine64 wine32:i386 python3
 )
 
 # Where the kernel cannot run 32-bit programs, qemu-user runs the 32-bit

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Builds the DLL, both import libraries and volumectl once more, in a folder
+# of another name, and compares them byte for byte with a build's own:
+#   double_build.sh <source> <toolchain-file> <first-build>
+set -euo pipefail
+source=$1 toolchain=$2 first=$3
+again=$(mktemp -d "$first/../again-XXXXXX")
+trap 'rm -rf "$again"' EXIT
+cmake -S "$source" -B "$again" -G Ninja --toolchain "$toolchain" -DCMAKE_BUILD_TYPE=Release \
+  -DQUORVEL_NODE_PACKAGE=OFF >/dev/null
+cmake --build "$again" --target Quorvel volumectl Quorvel_msvc_import_lib >/dev/null
+differ=0
+for file in Quorvel.dll Quorvel.lib libQuorvel.dll.a volumectl.exe; do
+  if cmp -s "$first/$file" "$again/$file"; then
+    echo "same bytes: $file $(sha256sum <"$again/$file" | cut -d' ' -f1)"
+  else
+    echo "differs: $file (built in $first and again in $again)" >&2
+    differ=1
+  fi
+done
+exit $differ
