@@ -13,7 +13,11 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/packages.sh
-ensure_packages
+if ! ensure_packages "${QUORVEL_BUILD_PACKAGES[@]}" "${QUORVEL_TEST_PACKAGES[@]}" \
+  "${QUORVEL_WINE_PACKAGES[@]}"; then
+  echo "test.sh needs every package above: the tests run the DLLs under Wine" >&2
+  exit 1
+fi
 ensure_i386_programs
 scripts/fetch_example_runtimes.sh build/examples
 scripts/fetch_typescript.sh build/typescript

@@ -1,13 +1,18 @@
-# Sourced by build.sh and test.sh: installs the Debian packages the build
-# and the tests need, or says exactly how to when not root.
+# Sourced by build.sh, test.sh and bench/run.sh: installs the Debian
+# packages they need, or says exactly how to when not root.
 
-QUORVEL_PACKAGES=(
-  cmake ninja-build g++ clang libclang-rt-14-dev llvm lld
+# What building the DLLs, import libraries, volumectl, the npm package and
+# the release archive takes (the build also configures the tests, which
+# need googletest's sources).
+QUORVEL_BUILD_PACKAGES=(
+  cmake ninja-build g++ clang llvm lld python3 googletest
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-i686-dev mingw-w64-x86-64-dev
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  libgtest-dev libgmock-dev googletest libbenchmark-dev valgrind
-  wine wine64 wine32:i386 python3
 )
+# Running Windows programs: the tests and build.sh's demonstration.
+QUORVEL_WINE_PACKAGES=(wine wine64 wine32:i386)
+# The native tests, sanitizers and benchmarks.
+QUORVEL_TEST_PACKAGES=(libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev valgrind)
 
 # Where the kernel cannot run 32-bit programs, qemu-user runs the 32-bit
 # Wine loader. bookworm's 7.2 takes most of a minute per Wine start and
@@ -18,16 +23,24 @@ QUORVEL_BINFMT=/proc/sys/fs/binfmt_misc
 
 # A mirror in the middle of a sync can fail one index (seen: bookworm-security's
 # i386 packages, "File has unexpected size ... Mirror sync in progress?") for an
-# hour or more. apt then keeps the indexes it could fetch, so the install goes
-# on with those; a package they cannot supply still fails the install itself.
+# hour or more. Three tries, then apt goes on with the lists it has; a package
+# they cannot supply fails the install, which then says so.
 apt_update() {
-  apt-get update -qq ||
-    echo "note: apt-get update failed for some index; installing from the indexes it has" >&2
+  local attempt output
+  for attempt in 1 2 3; do
+    output=$(apt-get update -qq 2>&1) && return 0
+    [ "$attempt" -lt 3 ] && sleep 10
+  done
+  echo "note: apt-get update failed 3 times; going on with the package lists at hand." \
+    "What failed:" >&2
+  grep -E '^(E|W): ' <<<"$output" | grep -v 'Some index files failed' | sed 's/^/  /' >&2 || true
 }
 
-ensure_packages() {
+# Installs whichever of the given packages are missing. Returns non-zero,
+# having printed the failed command and apt's reason, if the install fails.
+ensure_packages() { # package...
   local missing=() package
-  for package in "${QUORVEL_PACKAGES[@]}"; do
+  for package in "$@"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
       missing+=("$package")
     fi
@@ -42,13 +55,17 @@ ensure_packages() {
     echo "Install them as root with:" >&2
     [ $needs_i386 -eq 1 ] && echo "  dpkg --add-architecture i386 &&" >&2
     echo "  apt-get update && apt-get install -y --no-install-recommends ${missing[*]}" >&2
-    exit 1
+    return 1
   fi
   echo "Installing: ${missing[*]}"
   [ $needs_i386 -eq 1 ] && dpkg --add-architecture i386
   apt_update
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" \
-    >/dev/null
+  local command=(apt-get install -y -qq --no-install-recommends "${missing[@]}") output
+  if ! output=$(DEBIAN_FRONTEND=noninteractive "${command[@]}" 2>&1); then
+    echo "error: this install failed: ${command[*]}" >&2
+    grep -E '^E:|Depends:|^ [^ ]' <<<"$output" | tail -n 20 >&2 || tail -n 20 <<<"$output" >&2
+    return 1
+  fi
 }
 
 # The 32-bit Wine loader is a 32-bit Linux program. Where the kernel cannot
