@@ -5,6 +5,7 @@
 
 using fake::audio;
 using fake::Step;
+using DeviceEvent = fake::FakeAudioService::DeviceEvent;
 
 namespace {
 
@@ -41,7 +42,17 @@ TEST_F(RecoveryTest, LostObjectsAreReplacedAndTheHostToldOnce) {
   } cases[] = {{"invalidated, state change reported",
                 [] {
                   audio().invalidate(0);
-                  audio().notifyStateChanged(0);
+                  audio().notifyDeviceEvent(DeviceEvent::StateChanged, 0);
+                }},
+               {"invalidated, another device added",
+                [] {
+                  audio().invalidate(0);
+                  audio().notifyDeviceEvent(DeviceEvent::Added, 1);
+                }},
+               {"invalidated, another device removed",
+                [] {
+                  audio().invalidate(0);
+                  audio().notifyDeviceEvent(DeviceEvent::Removed, 1);
                 }},
                {"invalidated, unreported: the next call returns as before and tells",
                 [] {

@@ -323,8 +323,8 @@ FakeDevice::FakeDevice(FakeAudioService &service, int index) : service_(service)
 }
 
 FakeAudioService::FakeAudioService()
-    : enumerators{FakeEnumerator(*this), FakeEnumerator(*this)}, enumerator(enumerators[0]),
-      devices{FakeDevice(*this, 0), FakeDevice(*this, 1)},
+    : enumerators{FakeEnumerator(*this), FakeEnumerator(*this)},
+      enumerator(enumerators[0]), devices{FakeDevice(*this, 0), FakeDevice(*this, 1)},
       volumes{FakeEndpointVolume(*this), FakeEndpointVolume(*this), FakeEndpointVolume(*this),
               FakeEndpointVolume(*this)},
       device(devices[0]), level(devices[0].level), muted(devices[0].muted) {
@@ -571,11 +571,11 @@ void FakeAudioService::switchDefault(int index, bool report) {
 }
 
 void FakeAudioService::notifyDefaultChanged(EDataFlow flow, ERole role, const WCHAR *id) {
-  notifyClients(ClientEvent{false, flow, role, id});
+  notifyClients(ClientEvent{false, DeviceEvent::StateChanged, flow, role, id});
 }
 
-void FakeAudioService::notifyStateChanged(int index) {
-  notifyClients(ClientEvent{true, eRender, eConsole, devices[index].id()});
+void FakeAudioService::notifyDeviceEvent(DeviceEvent event, int index) {
+  notifyClients(ClientEvent{true, event, eRender, eConsole, devices[index].id()});
 }
 
 void FakeAudioService::notifyClients(const ClientEvent &event) {
@@ -640,10 +640,14 @@ void FakeAudioService::deliverToClients(const ClientEvent &event) {
   }
   CallbackScope scope;
   for (int i = 0; i < count; ++i) {
-    if (event.stateChange) {
-      picked[i]->OnDeviceStateChanged(event.id, 1); // DEVICE_STATE_ACTIVE
-    } else {
+    if (!event.deviceEvent) {
       picked[i]->OnDefaultDeviceChanged(event.flow, event.role, event.id);
+    } else if (event.kind == DeviceEvent::StateChanged) {
+      picked[i]->OnDeviceStateChanged(event.id, 1); // DEVICE_STATE_ACTIVE
+    } else if (event.kind == DeviceEvent::Added) {
+      picked[i]->OnDeviceAdded(event.id);
+    } else {
+      picked[i]->OnDeviceRemoved(event.id);
     }
   }
 }

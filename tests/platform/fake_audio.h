@@ -300,8 +300,10 @@ public:
   void switchDefault(int device, bool report = true);
   // Reports one change of the default, whatever the default is.
   void notifyDefaultChanged(EDataFlow flow, ERole role, const WCHAR *id);
-  // Reports that a device changed state (it stays active).
-  void notifyStateChanged(int device);
+  // Reports that a device changed state (it stays active), was added or
+  // was removed, as the platform does, whatever the devices are.
+  enum class DeviceEvent { StateChanged, Added, Removed };
+  void notifyDeviceEvent(DeviceEvent event, int device);
 
   // Every endpoint volume object held on the device answers
   // kDeviceInvalidated from now on; nothing is reported.
@@ -371,8 +373,10 @@ private:
 
   // Calls OnNotify of the sinks on device (any, -1) under the delivery rule.
   int deliverToSinks(int device, AUDIO_VOLUME_NOTIFICATION_DATA *record);
+  // A default change, or one of the device events.
   struct ClientEvent {
-    bool stateChange;
+    bool deviceEvent;
+    DeviceEvent kind;
     EDataFlow flow;
     ERole role;
     const WCHAR *id;
