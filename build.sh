@@ -22,10 +22,8 @@ cp include/quorvel.h dist/include/
 cp Quorvel.def LICENSE dist/
 # Each Windows build packs the npm package with both DLLs.
 cp build/x64/quorvel-1.0.0.tgz dist/
-# The release archive, dated by the commit so that every build of it is the
-# same bytes.
-SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null || echo 315532800) \
-  python3 scripts/release_archive.py . build/x86 build/x64 dist/quorvel-1.0.0-windows.zip
+# The release archive, dated by the commit: every build of it is the same bytes.
+python3 scripts/release_archive.py . build/x86 build/x64 dist/quorvel-1.0.0-windows.zip
 
 echo
 echo "Staged in dist/:"
