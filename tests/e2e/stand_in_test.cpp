@@ -302,7 +302,6 @@ TEST_F(StandIn, RecoversFromAnInvalidatedDeviceAndThenARestartedService) {
   EXPECT_TRUE(toldOnceMore(0));
   EXPECT_EQ(dll.VolumeSet(50), S_OK);
   EXPECT_FLOAT_EQ(audio().device.level.load(), 0.5f);
-  EXPECT_EQ(Host::calls, 2) << "the new control's change is told";
 
   audio().device.level = 0.4f;
   audio().stopService();
@@ -320,7 +319,6 @@ TEST_F(StandIn, RecoversFromAnInvalidatedDeviceAndThenARestartedService) {
   EXPECT_TRUE(toldOnceMore(before));
   EXPECT_EQ(dll.VolumeSet(60), S_OK);
   EXPECT_FLOAT_EQ(audio().device.level.load(), 0.6f);
-  EXPECT_EQ(audio().sinkCount(), 1);
   EXPECT_EQ(audio().clientCount(), 1) << "the watch is registered with a new enumerator";
   EXPECT_EQ(audio().enumerators[1].references(), 1);
 }

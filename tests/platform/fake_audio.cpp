@@ -571,18 +571,14 @@ void FakeAudioService::switchDefault(int index, bool report) {
 }
 
 void FakeAudioService::notifyDefaultChanged(EDataFlow flow, ERole role, const WCHAR *id) {
-  notifyClients(ClientEvent{false, DeviceEvent::StateChanged, flow, role, id});
-}
-
-void FakeAudioService::notifyDeviceEvent(DeviceEvent event, int index) {
-  notifyClients(ClientEvent{true, event, eRender, eConsole, devices[index].id()});
-}
-
-void FakeAudioService::notifyClients(const ClientEvent &event) {
-  ClientEvent copy = event;
-  dispatch(delivery, DeliveryJob{this, -1, &copy, [](DeliveryJob &job) {
-                                   job.service->deliverToClients(
-                                       *static_cast<const ClientEvent *>(job.payload));
+  struct Change {
+    EDataFlow flow;
+    ERole role;
+    const WCHAR *id;
+  } change{flow, role, id};
+  dispatch(delivery, DeliveryJob{this, -1, &change, [](DeliveryJob &job) {
+                                   const auto *c = static_cast<const Change *>(job.payload);
+                                   job.service->deliverDefaultChange(c->flow, c->role, c->id);
                                  }});
 }
 
@@ -626,7 +622,7 @@ void FakeAudioService::stopService() {
 void FakeAudioService::startService() { stopped_ = false; }
 
 // As for sinks: under the lock when withdrawals wait, after it otherwise.
-void FakeAudioService::deliverToClients(const ClientEvent &event) {
+void FakeAudioService::deliverDefaultChange(EDataFlow flow, ERole role, const WCHAR *id) {
   IMMNotificationClient *picked[kMaxClients] = {};
   int count = 0;
   std::unique_lock<ServiceLock> guard(sinkLock_);
@@ -640,15 +636,7 @@ void FakeAudioService::deliverToClients(const ClientEvent &event) {
   }
   CallbackScope scope;
   for (int i = 0; i < count; ++i) {
-    if (!event.deviceEvent) {
-      picked[i]->OnDefaultDeviceChanged(event.flow, event.role, event.id);
-    } else if (event.kind == DeviceEvent::StateChanged) {
-      picked[i]->OnDeviceStateChanged(event.id, 1); // DEVICE_STATE_ACTIVE
-    } else if (event.kind == DeviceEvent::Added) {
-      picked[i]->OnDeviceAdded(event.id);
-    } else {
-      picked[i]->OnDeviceRemoved(event.id);
-    }
+    picked[i]->OnDefaultDeviceChanged(flow, role, id);
   }
 }
 

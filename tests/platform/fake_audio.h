@@ -300,10 +300,6 @@ public:
   void switchDefault(int device, bool report = true);
   // Reports one change of the default, whatever the default is.
   void notifyDefaultChanged(EDataFlow flow, ERole role, const WCHAR *id);
-  // Reports that a device changed state (it stays active), was added or
-  // was removed, as the platform does, whatever the devices are.
-  enum class DeviceEvent { StateChanged, Added, Removed };
-  void notifyDeviceEvent(DeviceEvent event, int device);
 
   // Every endpoint volume object held on the device answers
   // kDeviceInvalidated from now on; nothing is reported.
@@ -373,16 +369,7 @@ private:
 
   // Calls OnNotify of the sinks on device (any, -1) under the delivery rule.
   int deliverToSinks(int device, AUDIO_VOLUME_NOTIFICATION_DATA *record);
-  // A default change, or one of the device events.
-  struct ClientEvent {
-    bool deviceEvent;
-    DeviceEvent kind;
-    EDataFlow flow;
-    ERole role;
-    const WCHAR *id;
-  };
-  void notifyClients(const ClientEvent &event);
-  void deliverToClients(const ClientEvent &event);
+  void deliverDefaultChange(EDataFlow flow, ERole role, const WCHAR *id);
 
   // Guards calls_ and faults_.
   mutable ServiceLock lock_;

@@ -31,13 +31,10 @@ TEST(VolumectlArguments, EachFormReadsAsMeantAndTheRestIsUsage) {
       {{"get", "mute"}, Action::GetMute, 0, false, -1},
       {{"get", "--json"}, Action::Get, 0, true, -1},
       {{"set", "75"}, Action::Set, 75, false, -1},
-      {{"set", "250"}, Action::Set, 250, false, -1},
       {{"set", "+10"}, Action::Step, 10, false, -1},
       {{"set", "-10"}, Action::Step, -10, false, -1},
       {{"set", "-99999999999999999999"}, Action::Step, INT_MIN, false, -1},
-      {{"watch"}, Action::Watch, 0, false, -1},
       {{"watch", "5"}, Action::Watch, 0, false, 5},
-      {{"watch", "--json"}, Action::Watch, 0, true, -1},
       {{"watch", "--json", "0"}, Action::Watch, 0, true, 0},
   };
   for (const auto &row : good) {
@@ -74,7 +71,7 @@ TEST(VolumectlArguments, EachFormReadsAsMeantAndTheRestIsUsage) {
   }
 }
 
-TEST(VolumectlArguments, StepsStayWithinTheRangeAndStatesPrintBareOrAsJson) {
+TEST(VolumectlArguments, StepsStayWithinTheRange) {
   const struct {
     int current, step, expected;
   } steps[] = {{40, 10, 50}, {40, -10, 30}, {95, 10, 100},      {5, -10, 0},
@@ -83,9 +80,4 @@ TEST(VolumectlArguments, StepsStayWithinTheRangeAndStatesPrintBareOrAsJson) {
     EXPECT_EQ(volumectl::steppedVolume(s.current, s.step), s.expected)
         << s.current << " by " << s.step;
   }
-  char line[64];
-  volumectl::formatState(line, sizeof line, 42, false, true);
-  EXPECT_STREQ(line, "{\"volume\":42,\"muted\":false}");
-  volumectl::formatState(line, sizeof line, 7, true, false);
-  EXPECT_STREQ(line, "volume 7%, mute on");
 }
