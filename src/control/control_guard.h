@@ -91,7 +91,4 @@ private:
   VolumeSlot *slot_;
 };
 
-// Returns once no control counted in on the replaced slot is still running.
-void waitForControls(const VolumeSlot &replaced);
-
 } // namespace quorvel

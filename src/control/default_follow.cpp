@@ -41,10 +41,10 @@ void tellHost(IAudioEndpointVolume *volume) {
 
 // The current default render device for the console role, with its id, or
 // null (and no id) if there is none; status says why not.
-IMMDevice *currentDefault(IMMDeviceEnumerator *enumerator, LPWSTR &id, HRESULT &status) {
+IMMDevice *currentDefault(const EndpointState &state, LPWSTR &id, HRESULT &status) {
   IMMDevice *device = nullptr;
   id = nullptr;
-  status = enumerator->GetDefaultAudioEndpoint(eRender, eConsole, &device);
+  status = state.enumerator->GetDefaultAudioEndpoint(eRender, eConsole, &device);
   if (FAILED(status)) {
     return nullptr;
   }
@@ -106,9 +106,9 @@ bool renewEnumerator(EndpointState &state, HRESULT &status) {
 void moveToDefault(EndpointState &state) {
   LPWSTR id = nullptr;
   HRESULT status = S_OK;
-  IMMDevice *device = currentDefault(state.enumerator, id, status);
+  IMMDevice *device = currentDefault(state, id, status);
   if (device == nullptr && platform::isLostStatus(status) && renewEnumerator(state, status)) {
-    device = currentDefault(state.enumerator, id, status);
+    device = currentDefault(state, id, status);
   }
   if (device != nullptr && isHeld(state, id) && heldStillAnswers(state)) {
     freeAndClear(id);
@@ -170,8 +170,6 @@ DWORD WINAPI moveWork(LPVOID) {
 
 } // namespace
 
-void waitForControls(const VolumeSlot &replaced) { waitUntilZero(replaced.inUse); }
-
 void requestMove() {
   moveTickets.fetch_add(1);
   if (!closing.load()) {
@@ -198,7 +196,7 @@ void startFollowing(EndpointState &state) {
   }
   LPWSTR id = nullptr;
   HRESULT status = S_OK;
-  IMMDevice *device = currentDefault(state.enumerator, id, status);
+  IMMDevice *device = currentDefault(state, id, status);
   const bool changed = !isHeld(state, id);
   freeAndClear(id);
   releaseAndClear(device);
@@ -229,7 +227,7 @@ void replaceVolume(EndpointState &state, IAudioEndpointVolume *next) {
     old->UnregisterControlChangeNotify(&notifySink);
   }
   // Also when nothing was held: the slot is written by the next remover.
-  waitForControls(replaced);
+  waitUntilZero(replaced.inUse);
   if (old != nullptr) {
     old->Release();
   }

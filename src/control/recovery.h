@@ -20,7 +20,8 @@ extern constinit std::atomic<bool> serviceLost;
 inline constexpr DWORD kRebindSpacingMs = 50;
 
 // A control's platform call: its status, after asking for a rebind if it
-// says that the control's objects or the service are gone.
+// says that the control's objects or the service are gone. A success takes
+// one test.
 inline HRESULT checked(HRESULT status) {
   if (FAILED(status) && platform::isLostStatus(status)) {
     requestMove();
