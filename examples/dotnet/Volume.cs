@@ -1,48 +1,16 @@
 // Volume: reads and changes the default playback device's volume and mute
-// through Quorvel.dll, and watches for changes.
+// through the Quorvel package, and watches for changes.
 //
 //   Volume get
 //   Volume set PERCENT
 //   Volume mute on|off
 //   Volume watch SECONDS
 using System;
-using System.Collections.Concurrent;
-using System.Runtime.InteropServices;
-
-static class Quorvel
-{
-    [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
-    public delegate int VolumeChangeCallback(int muted, int percent);
-
-    [DllImport("Quorvel.dll", CallingConvention = CallingConvention.Cdecl)]
-    public static extern int InitEndPoint(VolumeChangeCallback callback);
-    [DllImport("Quorvel.dll", CallingConvention = CallingConvention.Cdecl)]
-    public static extern int UninitEndPoint();
-    [DllImport("Quorvel.dll", CallingConvention = CallingConvention.Cdecl)]
-    public static extern int VolumeSet(int percent);
-    [DllImport("Quorvel.dll", CallingConvention = CallingConvention.Cdecl)]
-    public static extern int VolumeGet(ref int percent);
-    [DllImport("Quorvel.dll", CallingConvention = CallingConvention.Cdecl)]
-    public static extern int MuteSet(int muted);
-    [DllImport("Quorvel.dll", CallingConvention = CallingConvention.Cdecl)]
-    public static extern int MuteGet();
-}
+using System.Threading;
+using Quorvel;
 
 static class Program
 {
-    // Changes arrive on the audio service's thread: the callback only hands
-    // them to the main thread, which prints them.
-    static readonly BlockingCollection<(int muted, int percent)> changes =
-        new BlockingCollection<(int muted, int percent)>();
-
-    // Kept in a static field for as long as the library is bound, or the
-    // garbage collector frees it under the audio service's feet.
-    static readonly Quorvel.VolumeChangeCallback onChange = (muted, percent) =>
-    {
-        changes.Add((muted, percent));
-        return 0;
-    };
-
     static int Main(string[] args)
     {
         string command = args.Length > 0 ? args[0] : "";
@@ -51,12 +19,6 @@ static class Program
         if (!known)
         {
             return Usage();
-        }
-        if (Quorvel.InitEndPoint(command == "watch" ? onChange : null) != 1)
-        {
-            Quorvel.UninitEndPoint();   // releases what the failed attempt obtained
-            Console.Error.WriteLine("Volume: no default playback device found");
-            return 1;
         }
         try
         {
@@ -68,9 +30,15 @@ static class Program
                 default: return Watch(args[1]);
             }
         }
-        finally
+        catch (QuorvelException e) when (e.Error == QuorvelError.NoDevice)
         {
-            Quorvel.UninitEndPoint();   // on the thread that called InitEndPoint
+            Console.Error.WriteLine("Volume: no default playback device found");
+            return 1;
+        }
+        catch (QuorvelException e) when (e.Error == QuorvelError.Refused)
+        {
+            Console.Error.WriteLine($"Volume: the audio service refused the volume change (status 0x{e.HResult:X8})");
+            return 1;
         }
     }
 
@@ -83,12 +51,10 @@ static class Program
         return 2;
     }
 
-    static void PrintState()
-    {
-        int percent = -1;   // VolumeGet writes nothing when it cannot read the level
-        Quorvel.VolumeGet(ref percent);
-        Console.WriteLine($"volume {percent}%, mute {(Quorvel.MuteGet() != 0 ? "on" : "off")}");
-    }
+    static void PrintState() => Print(SystemVolume.Volume, SystemVolume.Muted);
+
+    static void Print(int volume, bool muted) =>
+        Console.WriteLine($"volume {volume}%, mute {(muted ? "on" : "off")}");
 
     static int SetVolume(string argument)
     {
@@ -96,13 +62,7 @@ static class Program
         {
             return Usage();
         }
-        // Beyond int it is clamped here, as the library clamps the rest.
-        int status = Quorvel.VolumeSet((int)Math.Max(int.MinValue, Math.Min(int.MaxValue, value)));
-        if (status < 0)
-        {
-            Console.Error.WriteLine($"Volume: the audio service refused the volume change (status 0x{status:X8})");
-            return 1;
-        }
+        SystemVolume.Volume = (int)Math.Max(0, Math.Min(100, value));
         PrintState();
         return 0;
     }
@@ -113,10 +73,10 @@ static class Program
         {
             return Usage();
         }
-        int wanted = argument == "on" ? 1 : 0;
-        Quorvel.MuteSet(wanted);
-        // The library reports no status for mute, so read the flag back.
-        if (Quorvel.MuteGet() != wanted)
+        bool wanted = argument == "on";
+        SystemVolume.Muted = wanted;
+        // The service reports no status for mute, so read the flag back.
+        if (SystemVolume.Muted != wanted)
         {
             Console.Error.WriteLine("Volume: the audio service refused the mute change");
             return 1;
@@ -131,16 +91,16 @@ static class Program
         {
             return Usage();
         }
-        Console.WriteLine("watching for volume and mute changes");
-        PrintState();
-        DateTime deadline = DateTime.UtcNow.AddSeconds(seconds);
-        for (TimeSpan left; (left = deadline - DateTime.UtcNow) > TimeSpan.Zero;)
+        using (VolumeWatcher watcher = SystemVolume.Watch())
         {
-            if (changes.TryTake(out var change, left))
-            {
-                Console.WriteLine($"{DateTime.Now:yyyy-MM-dd HH:mm:ss.fff} volume {change.percent}%, " +
-                                  $"mute {(change.muted != 0 ? "on" : "off")}");
-            }
+            // Raised on a thread-pool thread (a console program has no UI
+            // thread to raise it on), one change at a time, in order.
+            watcher.Changed += (sender, change) =>
+                Console.WriteLine($"{DateTime.Now:yyyy-MM-dd HH:mm:ss.fff} volume {change.Volume}%, " +
+                                  $"mute {(change.Muted ? "on" : "off")}");
+            Console.WriteLine("watching for volume and mute changes");
+            PrintState();
+            Thread.Sleep(TimeSpan.FromSeconds(seconds));
         }
         return 0;
     }

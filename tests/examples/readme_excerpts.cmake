@@ -1,14 +1,20 @@
 # Every js and csharp code block of the README must appear word for word in
 # its example, so that what users read is what the tests run.
-# -DREADME=<path> -DNODE_EXAMPLE=<volume.js;the package's native.js> -DDOTNET_EXAMPLE=<Volume.cs>
+# -DREADME=<path> -DNODE_EXAMPLE=<volume.js;the package's native.js>
+# -DDOTNET_EXAMPLE=<Volume.cs;the package's Native.cs>
 cmake_minimum_required(VERSION 3.25)
 file(READ ${README} readme)
-set(js "")
+foreach(language js csharp)
+  set(${language} "")
+endforeach()
 foreach(file IN LISTS NODE_EXAMPLE)
   file(READ ${file} text)
   string(APPEND js "${text}")
 endforeach()
-file(READ ${DOTNET_EXAMPLE} csharp)
+foreach(file IN LISTS DOTNET_EXAMPLE)
+  file(READ ${file} text)
+  string(APPEND csharp "${text}")
+endforeach()
 set(checked 0)
 foreach(language js csharp)
   set(rest "${readme}")

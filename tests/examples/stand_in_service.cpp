@@ -70,3 +70,9 @@ extern "C" __declspec(dllexport) void __cdecl StandInStopChanges(void) {
     changer = nullptr;
   }
 }
+
+// Makes the given device (0 or 1) the default and reports it, as the
+// platform does when the user picks another output.
+extern "C" __declspec(dllexport) void __cdecl StandInSwitchDefault(int device) {
+  fake::audio().switchDefault(device);
+}

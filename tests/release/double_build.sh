@@ -7,7 +7,7 @@ source=$1 toolchain=$2 first=$3
 again=$(mktemp -d "$first/../again-XXXXXX")
 trap 'rm -rf "$again"' EXIT
 cmake -S "$source" -B "$again" -G Ninja --toolchain "$toolchain" -DCMAKE_BUILD_TYPE=Release \
-  -DQUORVEL_NODE_PACKAGE=OFF >/dev/null
+  -DQUORVEL_PACKAGES=OFF >/dev/null
 cmake --build "$again" --target Quorvel volumectl Quorvel_msvc_import_lib >/dev/null
 differ=0
 for file in Quorvel.dll Quorvel.lib libQuorvel.dll.a volumectl.exe; do
