@@ -17,8 +17,9 @@ export DOTNET_CLI_TELEMETRY_OPTOUT=1 DOTNET_NOLOGO=1
 # Otherwise MSBuild's worker nodes and the compiler server outlive the
 # build and hold its output open for minutes.
 export MSBUILDDISABLENODEREUSE=1 UseSharedCompilation=false
-# The restored packages, apart from any other .NET use of the prefix.
-NUGET_PACKAGES=$(printf 'Z:%s' "$wine_dir/nuget-packages" | tr / '\\')
+# The restored packages, apart from any other .NET use of the prefix,
+# unless the caller keeps them elsewhere.
+: "${NUGET_PACKAGES:=$(printf 'Z:%s' "$wine_dir/nuget-packages" | tr / '\\')}"
 export NUGET_PACKAGES
 run() { "$source_dir/cmake/wine-run.sh" "$wine_dir" x64 "$sdk/dotnet.exe" "$@"; }
 

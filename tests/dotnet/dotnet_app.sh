@@ -37,9 +37,11 @@ case $mode in
   </packageSources>
 </configuration>
 CONFIG
-    # The version is the same in every build: a copy restored from an
-    # earlier one must not stand in for this one.
-    rm -rf "$wine_dir/nuget-packages/quorvel"
+    # Restored into the fresh folder: the version is the same in every
+    # build, so a copy restored from an earlier one must not stand in for
+    # this one, and another program's install must not touch this one's.
+    NUGET_PACKAGES=$(windows_path "$app/packages")
+    export NUGET_PACKAGES
     (cd "$app" && sdk build -p:TargetFramework=netcoreapp2.2)
     cp -r "$app/bin/Debug/netcoreapp2.2" "$app/x64"
     cp -r "$app/x64" "$app/x86"
