@@ -1,4 +1,5 @@
 using System;
+using System.Runtime.ExceptionServices;
 using System.Runtime.InteropServices;
 using System.Threading;
 
@@ -99,18 +100,29 @@ namespace Quorvel
         private static void Bind(string operation, Native.VolumeChangeCallback hostFunction)
         {
             bool done = false;
+            ExceptionDispatchInfo failure = null;
             var binder = new Thread(() =>
             {
-                done = Native.InitEndPoint(hostFunction) == 1;
-                if (!done)
+                try
                 {
-                    Native.UninitEndPoint(); // releases what the failed attempt obtained
+                    done = Native.InitEndPoint(hostFunction) == 1;
+                    if (!done)
+                    {
+                        Native.UninitEndPoint(); // releases what the failed attempt obtained
+                    }
+                }
+                catch (Exception e)
+                {
+                    // A DLL that cannot be loaded: the caller's to catch,
+                    // not this thread's to end the process with.
+                    failure = ExceptionDispatchInfo.Capture(e);
                 }
             });
             binder.SetApartmentState(ApartmentState.MTA);
             binder.IsBackground = true;
             binder.Start();
             binder.Join();
+            failure?.Throw();
             if (!done)
             {
                 throw QuorvelException.NoDevice(operation);
