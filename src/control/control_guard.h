@@ -27,7 +27,7 @@
 // control holds nothing a remover holds, so the wait cannot deadlock.
 #pragma once
 
-#include <atomic>
+#include "platform/atomics.h"
 
 #include "platform/platform.h"
 
@@ -35,7 +35,7 @@ namespace quorvel {
 
 struct VolumeSlot {
   // Controls counted in on this slot and not yet out.
-  std::atomic<LONG> inUse;
+  Atomic<LONG> inUse;
   // Null while nothing is bound.
   IAudioEndpointVolume *volume;
 };
@@ -61,7 +61,7 @@ public:
 private:
   friend class ControlGuard;
   VolumeSlot slots_[2]{};
-  std::atomic<VolumeSlot *> current_{&slots_[0]};
+  Atomic<VolumeSlot *> current_{&slots_[0]};
 };
 
 class ControlGuard {
@@ -80,7 +80,7 @@ public:
       } while (now != slot_);
     }
   }
-  ~ControlGuard() { slot_->inUse.fetch_sub(1, std::memory_order_release); }
+  ~ControlGuard() { slot_->inUse.fetch_sub(1, MemoryOrder::release); }
   ControlGuard(const ControlGuard &) = delete;
   ControlGuard &operator=(const ControlGuard &) = delete;
 

@@ -8,21 +8,21 @@
 
 namespace quorvel {
 
-constinit std::atomic<bool> serviceLost{false};
+constinit Atomic<bool> serviceLost{false};
 
 namespace {
 
 // Set by stopFollowing: requests are refused and queued moves do nothing.
-constinit std::atomic<bool> closing{true};
+constinit Atomic<bool> closing{true};
 // A request not yet acted upon.
-constinit std::atomic<bool> movePending{false};
+constinit Atomic<bool> movePending{false};
 // A work item is queued or running; it takes every pending request.
-constinit std::atomic<bool> moveQueued{false};
+constinit Atomic<bool> moveQueued{false};
 // Requests under way plus the queued or running work item: stopFollowing
 // waits for these to come to zero.
-constinit std::atomic<LONG> moveTickets{0};
+constinit Atomic<LONG> moveTickets{0};
 
-void waitUntilZero(const std::atomic<LONG> &count) {
+void waitUntilZero(const Atomic<LONG> &count) {
   while (count.load() != 0) {
     Sleep(1);
   }

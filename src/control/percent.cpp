@@ -1,6 +1,6 @@
 #include "control/percent.h"
 
-#include <cstdint>
+#include <stdint.h>
 
 namespace quorvel {
 
@@ -26,8 +26,8 @@ int ScalarToPercent(float level) {
   if (!(scaled >= kLow && scaled < kHigh)) {
     return 0;
   }
-  const auto truncated = static_cast<std::int64_t>(scaled);
-  return static_cast<int>(static_cast<std::uint32_t>(truncated));
+  const auto truncated = static_cast<int64_t>(scaled);
+  return static_cast<int>(static_cast<uint32_t>(truncated));
 }
 
 } // namespace quorvel

@@ -4,7 +4,7 @@
 // away.
 #pragma once
 
-#include <atomic>
+#include "platform/atomics.h"
 
 #include "control/default_follow.h"
 #include "platform/platform.h"
@@ -16,7 +16,7 @@ namespace quorvel {
 // While it is set the controls act as when not bound, each call asks for a
 // rebind, and the work item sleeps kRebindSpacingMs after each attempt, so
 // a host calling without pause cannot keep the pool busy.
-extern constinit std::atomic<bool> serviceLost;
+extern constinit Atomic<bool> serviceLost;
 inline constexpr DWORD kRebindSpacingMs = 50;
 
 // A control's platform call: its status, after asking for a rebind if it
@@ -31,7 +31,7 @@ inline HRESULT checked(HRESULT status) {
 
 // For a control that found nothing bound.
 inline void whileUnbound() {
-  if (serviceLost.load(std::memory_order_relaxed)) {
+  if (serviceLost.load(MemoryOrder::relaxed)) {
     requestMove();
   }
 }

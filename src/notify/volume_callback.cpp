@@ -35,7 +35,7 @@ CAudioEndpointVolumeCallback::OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA pNotify) 
 }
 
 void CAudioEndpointVolumeCallback::TellHost(BOOL muted, float level) {
-  const VolumeChangeCallback callback = m_hostCallback.load(std::memory_order_relaxed);
+  const VolumeChangeCallback callback = m_hostCallback.load(MemoryOrder::relaxed);
   if (callback != nullptr) {
     // The host's result carries no meaning for anyone.
     callback(muted, ScalarToPercent(level));
@@ -43,7 +43,7 @@ void CAudioEndpointVolumeCallback::TellHost(BOOL muted, float level) {
 }
 
 void CAudioEndpointVolumeCallback::SetHostCallback(VolumeChangeCallback callback) {
-  m_hostCallback.store(callback, std::memory_order_relaxed);
+  m_hostCallback.store(callback, MemoryOrder::relaxed);
 }
 
 } // namespace quorvel

@@ -2,7 +2,7 @@
 // forwards every change the platform reports to the host function.
 #pragma once
 
-#include <atomic>
+#include "platform/atomics.h"
 
 #include "platform/platform.h"
 #include "quorvel.h"
@@ -28,10 +28,10 @@ public:
 
 private:
   // The library's own hold (1) plus the platform's holds.
-  std::atomic<LONG> m_refCount{1};
+  Atomic<LONG> m_refCount{1};
   // Host function told of every change; null tells nobody. Atomic so the
   // platform thread's read never races the host thread's write.
-  std::atomic<VolumeChangeCallback> m_hostCallback{nullptr};
+  Atomic<VolumeChangeCallback> m_hostCallback{nullptr};
 };
 
 // The one instance: static storage, constant-initialised, never freed.

@@ -1,0 +1,30 @@
+# Quorvel.dll with the MSVC toolchain (cl, link and rc, or clang-cl,
+# lld-link and llvm-rc), included by CMakeLists.txt for its Quorvel target.
+# The MinGW build's properties, as MSVC's options: optimised for size, no
+# exceptions or RTTI, no C runtime.
+
+# CMake's defaults for MSVC turn on exceptions (/EHsc) and RTTI (/GR), and
+# optimise Release for speed (/O2).
+string(REPLACE "/EHsc" "" CMAKE_CXX_FLAGS "${CMAKE_CXX_FLAGS}")
+string(REPLACE "/GR" "" CMAKE_CXX_FLAGS "${CMAKE_CXX_FLAGS}")
+string(REPLACE "/O2" "/O1" CMAKE_CXX_FLAGS_RELEASE "${CMAKE_CXX_FLAGS_RELEASE}")
+# /GS-: the security cookie's check lives in the C runtime. /Zl: objects
+# name no default C runtime library. /Brepro: no time stamps in the objects,
+# the DLL or Quorvel.lib, so two builds of one commit are the same bytes.
+target_compile_options(Quorvel PRIVATE /GR- /EHs-c- /GS- /Zl /Brepro)
+# The entry point is DllMain itself, so loading runs no start-up code. A
+# DLL needs no manifest. The import library link writes beside the DLL is
+# the Quorvel.lib this build ships.
+target_link_options(Quorvel PRIVATE /NODEFAULTLIB /ENTRY:DllMain /MANIFEST:NO /Brepro)
+target_link_libraries(Quorvel PRIVATE ole32 kernel32)
+
+# Checked and run under Wine where the DLL is cross-built.
+if(CMAKE_CROSSCOMPILING)
+  add_subdirectory(tests/dll)
+  add_subdirectory(tests/e2e)
+  find_program(QUORVEL_LLVM_DLLTOOL NAMES llvm-dlltool llvm-dlltool-14 REQUIRED)
+  find_program(QUORVEL_CLANG NAMES clang clang-14 REQUIRED)
+  set(QUORVEL_LLD_LINK ${CMAKE_LINKER})
+  set(QUORVEL_MSVC_IMPORT_LIB $<TARGET_LINKER_FILE:Quorvel>)
+  add_subdirectory(tests/msvc)
+endif()
