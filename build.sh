@@ -28,6 +28,8 @@ cp Quorvel.def LICENSE dist/
 cp build/x64/quorvel-1.0.0.tgz dist/
 if [ "$wine" -eq 1 ]; then
   cp build/x64/dotnet-feed/Quorvel.1.0.0.nupkg dist/
+else
+  rm -f dist/Quorvel.1.0.0.nupkg # not this build's
 fi
 # The release archive, dated by the commit: every build of it is the same bytes.
 python3 scripts/release_archive.py . build/x86 build/x64 dist/quorvel-1.0.0-windows.zip
