@@ -27,4 +27,7 @@ if(CMAKE_CROSSCOMPILING)
   set(QUORVEL_LLD_LINK ${CMAKE_LINKER})
   set(QUORVEL_MSVC_IMPORT_LIB $<TARGET_LINKER_FILE:Quorvel>)
   add_subdirectory(tests/msvc)
+  add_test(NAME release_reproducible
+           COMMAND ${PROJECT_SOURCE_DIR}/tests/release/double_build.sh ${PROJECT_SOURCE_DIR}
+                   ${CMAKE_TOOLCHAIN_FILE} ${CMAKE_BINARY_DIR} Quorvel "Quorvel.dll Quorvel.lib")
 endif()
