@@ -173,7 +173,8 @@ static class Program
         GC.Collect();
         GC.WaitForPendingFinalizers();
         Check(StandIn.StandInStartChanges() == 1, "changes started");
-        Thread.Sleep(500);
+        // However slowly a loaded machine lets the stand-in's thread run.
+        SpinWait.SpinUntil(() => onContext.Changes.Count >= 30, TimeSpan.FromSeconds(10));
         StandIn.StandInStopChanges();
         // Every change is queued once the stand-in stops; the slow handler
         // sees the last well after the context has.
@@ -184,7 +185,7 @@ static class Program
         foreach (Seen seen in new[] { onContext, onPool })
         {
             var told = seen.Changes.Select(each => each.change.Volume).ToList();
-            Check(told.Count > 20 && told.Zip(told.Skip(1), (a, b) => a != b).All(x => x),
+            Check(told.Count >= 30 && told.Zip(told.Skip(1), (a, b) => a != b).All(x => x),
                   $"{told.Count} changes told in order, none twice");
             while (seen.Changes.TryTake(out _)) { }
         }
@@ -198,8 +199,8 @@ static class Program
         onPool.Next("first change");
         Deliver(0, 51);
         onPool.Next("second change");
-        Thread.Sleep(100);
-        Check(Volatile.Read(ref counted) == 2, "a throwing handler stops neither the next nor later events");
+        Check(SpinWait.SpinUntil(() => Volatile.Read(ref counted) == 2, TimeSpan.FromSeconds(10)),
+              "a throwing handler stops neither the next nor later events");
 
         // Dispose: nothing after it, twice is harmless; inside a handler too.
         // A third watcher shows the changes were told.
