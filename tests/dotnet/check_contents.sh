@@ -20,16 +20,12 @@ with zipfile.ZipFile(nupkg) as package:
         packed = package.read(f"runtimes/win-{arch}/native/Quorvel.dll")
         if hashlib.sha256(packed).digest() != hashlib.sha256(open(dll, "rb").read()).digest():
             faults.append(f"runtimes/win-{arch}/native/Quorvel.dll is not {dll}")
-    nuspec = package.read("Quorvel.nuspec").decode()
-    for needed in ("<id>Quorvel</id>", "<version>1.0.0</version>",
-                   '<license type="expression">MIT</license>'):
-        if needed not in nuspec:
-            faults.append(f"Quorvel.nuspec lacks {needed}")
-    if "<dependency " in nuspec:
-        faults.append("Quorvel.nuspec names a dependency")
+    # Id, version and no dependencies: the offline restore of the tests shows them.
+    if '<license type="expression">MIT</license>' not in package.read("Quorvel.nuspec").decode():
+        faults.append("Quorvel.nuspec names no MIT license")
 for fault in faults:
     print(fault, file=sys.stderr)
 if faults:
     sys.exit(1)
-print(f"{nupkg}: the {len(expected)} intended files, the tested DLLs, id, version and license")
+print(f"{nupkg}: the {len(expected)} intended files, the tested DLLs and the license")
 PYTHON

@@ -1,19 +1,13 @@
 #!/usr/bin/env bash
-# .NET programs that use the Quorvel package as a developer installs it:
-# from the folder the build packed it into, by PackageReference, built with
-# the x64 SDK under Wine (scripts/dotnet.sh), and run on either runtime.
-#
-#   dotnet_app.sh install <runtimes> <wine-dir> <feed> <project-dir> <app-dir> \
-#                 [<x64 file> <x86 file>]
-#     builds the project in a fresh <app-dir>, for the oldest framework the
-#     fetched runtimes have (the SDK 2.2 cannot restore newer ones offline);
-#     <app-dir>/x64 and <app-dir>/x86 each get the output, with the given
-#     file of that architecture beside it (the project takes the x64 one)
-#   dotnet_app.sh run <runtimes> <wine-dir> <app-dir> <x86|x64> <assembly> [args...]
-#     runs <assembly>.dll from <app-dir>/<arch>: x64 on the 2.2 runtime, x86
-#     with `dotnet exec --fx-version 2.1.8`, the only x86 runtime here
-#   dotnet_app.sh dotnet-run <runtimes> <wine-dir> <app-dir> [args...]
-#     `dotnet run --no-build` in <app-dir>, on x64
+# .NET programs on the Quorvel package as a developer installs it: from the
+# build's folder feed by PackageReference, built by the x64 SDK under Wine.
+#   dotnet_app.sh install <runtimes> <wine-dir> <feed> <project> <app> [<x64 file> <x86 file>]
+#     builds for netcoreapp2.2 (the newest the SDK restores offline) into
+#     <app>/x64 and <app>/x86, each with the given file of its architecture
+#   dotnet_app.sh run <runtimes> <wine-dir> <app> <x86|x64> <assembly> [args...]
+#     x64 on the 2.2 runtime, x86 with `dotnet exec --fx-version 2.1.8`
+#   dotnet_app.sh dotnet-run <runtimes> <wine-dir> <app> [args...]
+#     `dotnet run --no-build` in <app>, on x64
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
