@@ -296,7 +296,7 @@ FakeEnumerator::RegisterEndpointNotificationCallback(IMMNotificationClient *clie
   call.pointer = client;
   service_.record(call);
   const HRESULT status = service_.answerOf(Step::RegisterEndpointNotificationCallback, lost.load());
-  return FAILED(status) ? status : service_.registerClient(client);
+  return FAILED(status) ? status : service_.registerClient(*this, client);
 }
 
 HRESULT STDMETHODCALLTYPE
@@ -462,6 +462,12 @@ HRESULT FakeAudioService::registerSink(const FakeEndpointVolume &volume,
     return E_POINTER;
   }
   ServiceLockGuard guard(sinkLock_);
+  // Lost since the call was answered (invalidate and stopService mark the
+  // object before they drop its registrations under this lock): a dead
+  // object keeps nothing, as on the platform.
+  if (const HRESULT lost = volume.lost.load(); FAILED(lost)) {
+    return lost;
+  }
   for (SinkSlot &slot : sinks_) {
     if (slot.sink == nullptr) {
       sink->AddRef();
@@ -533,11 +539,16 @@ int FakeAudioService::deliverToSinks(int device, AUDIO_VOLUME_NOTIFICATION_DATA 
   return count;
 }
 
-HRESULT FakeAudioService::registerClient(IMMNotificationClient *client) {
+HRESULT FakeAudioService::registerClient(const FakeEnumerator &enumerator,
+                                         IMMNotificationClient *client) {
   if (client == nullptr) {
     return E_POINTER;
   }
   ServiceLockGuard guard(sinkLock_);
+  // As for sinks: an enumerator lost meanwhile keeps nothing.
+  if (const HRESULT lost = enumerator.lost.load(); FAILED(lost)) {
+    return lost;
+  }
   for (IMMNotificationClient *&slot : clients_) {
     if (slot == nullptr) {
       slot = client;

@@ -291,7 +291,7 @@ public:
   int notifySinks(AUDIO_VOLUME_NOTIFICATION_DATA *record);
 
   // Endpoint notification clients; the platform takes no reference.
-  HRESULT registerClient(IMMNotificationClient *client);
+  HRESULT registerClient(const FakeEnumerator &enumerator, IMMNotificationClient *client);
   HRESULT unregisterClient(IMMNotificationClient *client);
   int clientCount() const { return clientCount_.load(); }
   // Makes a device (or none, -1) the default for every role and, unless
