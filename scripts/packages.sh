@@ -24,18 +24,78 @@ QUORVEL_BACKPORTS_SOURCES=/etc/apt/sources.list.d/bookworm-backports.sources
 QUORVEL_BINFMT=/proc/sys/fs/binfmt_misc
 
 # A mirror in the middle of a sync can fail one index (seen: bookworm-security's
-# i386 packages, "File has unexpected size ... Mirror sync in progress?") for an
-# hour or more. Three tries, then apt goes on with the lists it has; a package
-# they cannot supply fails the install, which then says so.
+# i386 packages, "File has unexpected size ... Mirror sync in progress?") for
+# days. Three tries, then apt goes on with the lists it has, and the suites
+# whose index failed are kept in QUORVEL_APT_FAILED_SUITES for apt_install.
+QUORVEL_APT_FAILED_SUITES=()
 apt_update() {
   local attempt output
   for attempt in 1 2 3; do
-    output=$(apt-get update -qq 2>&1) && return 0
+    output=$(apt-get update -qq 2>&1) && QUORVEL_APT_FAILED_SUITES=() && return 0
     [ "$attempt" -lt 3 ] && sleep 10
   done
   echo "note: apt-get update failed 3 times; going on with the package lists at hand." \
     "What failed:" >&2
   grep -E '^(E|W): ' <<<"$output" | grep -v 'Some index files failed' | sed 's/^/  /' >&2 || true
+  mapfile -t QUORVEL_APT_FAILED_SUITES < <(sed -n 's|^E: Failed to fetch [^ ]*/dists/\([^/ ]*\)/.*|\1|p' \
+    <<<"$output" | sort -u)
+}
+
+# Copies the machine's apt sources into a new folder, leaving out the given
+# suites, and prints the folder. One-line .list entries of those suites are
+# dropped; a deb822 stanza loses them from its Suites, and is switched off
+# if none remain.
+sources_without() { # suite...
+  local dir file
+  dir=$(mktemp -d)
+  for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
+    [ -f "$file" ] || continue
+    if [[ "$file" == *.sources ]]; then
+      awk -v drop="$*" -f - "$file" >"$dir/${file##*/}" <<'AWK'
+BEGIN { RS = ""; split(drop, d, " "); for (i in d) gone[d[i]] = 1 }
+{
+  out = ""; n = split($0, lines, "\n"); off = 0
+  for (i = 1; i <= n; i++) {
+    if (lines[i] ~ /^Suites:/) {
+      m = split(substr(lines[i], 8), suites, " "); kept = ""
+      for (j = 1; j <= m; j++) if (!(suites[j] in gone)) kept = kept " " suites[j]
+      if (kept == "") { off = 1; kept = " " suites[1] }
+      lines[i] = "Suites:" kept
+    }
+    out = out lines[i] "\n"
+  }
+  if (off) out = out "Enabled: no\n"
+  printf "%s\n", out
+}
+AWK
+    else
+      awk -v drop="$*" 'BEGIN { split(drop, d, " "); for (i in d) gone[d[i]] = 1 }
+        { line = $0; sub(/\[[^]]*\]/, "", line); split(line, f, " ") }
+        !(f[1] ~ /^deb/ && f[3] in gone)' "$file" >"$dir/${file##*/}"
+    fi
+  done
+  echo "$dir"
+}
+
+# apt-get install, non-interactive and quiet. If it fails while a suite's
+# index is missing, the suite's other half can be newer than the lists at hand
+# (i386 packages then cannot match their amd64 halves: "held broken
+# packages"), so it is tried once more with those suites left out. The
+# machine's own sources are never changed: the retry reads a copy.
+apt_install() { # apt-get install arguments...
+  local command=(apt-get install -y -qq --no-install-recommends "$@") output dir
+  output=$(DEBIAN_FRONTEND=noninteractive "${command[@]}" 2>&1) && return 0
+  if [ ${#QUORVEL_APT_FAILED_SUITES[@]} -gt 0 ]; then
+    dir=$(sources_without "${QUORVEL_APT_FAILED_SUITES[@]}")
+    echo "warning: installing with ${QUORVEL_APT_FAILED_SUITES[*]} left out, as its index failed to" \
+      "download; its updates are missing from this machine until the mirror recovers" >&2
+    command=(apt-get -o "Dir::Etc::SourceParts=$dir" -o Dir::Etc::SourceList=/dev/null "${command[@]:1}")
+    output=$(DEBIAN_FRONTEND=noninteractive "${command[@]}" 2>&1) && rm -rf "$dir" && return 0
+    rm -rf "$dir"
+  fi
+  echo "error: this install failed: ${command[*]}" >&2
+  grep -E '^E:|Depends:|^ [^ ]' <<<"$output" | tail -n 20 >&2 || tail -n 20 <<<"$output" >&2
+  return 1
 }
 
 # Installs whichever of the given packages are missing. Returns non-zero,
@@ -62,12 +122,7 @@ ensure_packages() { # package...
   echo "Installing: ${missing[*]}"
   [ $needs_i386 -eq 1 ] && dpkg --add-architecture i386
   apt_update
-  local command=(apt-get install -y -qq --no-install-recommends "${missing[@]}") output
-  if ! output=$(DEBIAN_FRONTEND=noninteractive "${command[@]}" 2>&1); then
-    echo "error: this install failed: ${command[*]}" >&2
-    grep -E '^E:|Depends:|^ [^ ]' <<<"$output" | tail -n 20 >&2 || tail -n 20 <<<"$output" >&2
-    return 1
-  fi
+  apt_install "${missing[@]}"
 }
 
 # The 32-bit Wine loader is a 32-bit Linux program. Where the kernel cannot
@@ -118,8 +173,7 @@ SOURCES
   fi
   echo "Installing: qemu-user from bookworm-backports"
   apt_update
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-    -t bookworm-backports qemu-user >/dev/null
+  apt_install -t bookworm-backports qemu-user
 }
 
 # Registers /usr/bin/qemu-i386 for 32-bit x86 ELF programs. The F flag has
