@@ -16,7 +16,7 @@ target_compile_options(Quorvel PRIVATE /GR- /EHs-c- /GS- /Zl /Brepro)
 # DLL needs no manifest. The import library link writes beside the DLL is
 # the Quorvel.lib this build ships.
 target_link_options(Quorvel PRIVATE /NODEFAULTLIB /ENTRY:DllMain /MANIFEST:NO /Brepro)
-target_link_libraries(Quorvel PRIVATE ole32 kernel32)
+target_link_libraries(Quorvel PRIVATE ole32 kernel32 ntdll)
 
 # Checked and run under Wine where the DLL is cross-built.
 if(CMAKE_CROSSCOMPILING)

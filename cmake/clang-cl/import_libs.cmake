@@ -1,19 +1,23 @@
-# Writes kernel32.lib and ole32.lib into import_dir with llvm-dlltool, each
+# Writes kernel32.lib, ole32.lib and ntdll.lib into import_dir with llvm-dlltool, each
 # with the functions Quorvel.dll imports. On x86 they are stdcall: the .def
 # names carry the argument bytes, which -k drops from the imported names.
-set(kernel32 GetCurrentThreadId@0 GetModuleHandleExW@12 QueueUserWorkItem@12 Sleep@4)
+set(kernel32 CloseHandle@4 CreateTimerQueueTimer@28 DeleteTimerQueueTimer@12 GetCurrentThreadId@0
+             GetLastError@0 GetModuleHandleExW@12 OpenThread@12 QueueUserWorkItem@12 Sleep@4
+             WaitForSingleObject@8)
 set(ole32 CoCreateGuid@4 CoCreateInstance@20 CoInitialize@4 CoInitializeEx@8 CoTaskMemFree@4
           CoUninitialize@0)
+set(ntdll RtlDllShutdownInProgress@0)
 if(QUORVEL_MSVC_TARGET MATCHES "^i686")
   set(machine i386)
 else()
   set(machine i386:x86-64)
   list(TRANSFORM kernel32 REPLACE "@[0-9]+$" "")
   list(TRANSFORM ole32 REPLACE "@[0-9]+$" "")
+  list(TRANSFORM ntdll REPLACE "@[0-9]+$" "")
 endif()
 find_program(dlltool NAMES llvm-dlltool llvm-dlltool-14 REQUIRED)
 file(MAKE_DIRECTORY ${import_dir})
-foreach(dll kernel32 ole32)
+foreach(dll kernel32 ole32 ntdll)
   list(JOIN ${dll} "\n    " exports)
   file(WRITE ${import_dir}/${dll}.def "LIBRARY ${dll}.dll\nEXPORTS\n    ${exports}\n")
   execute_process(COMMAND ${dlltool} -m ${machine} -k -d ${import_dir}/${dll}.def

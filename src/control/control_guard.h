@@ -40,6 +40,14 @@ struct VolumeSlot {
   IAudioEndpointVolume *volume;
 };
 
+#ifdef _WIN32
+inline void countIn(VolumeSlot &slot) { slot.inUse.fetch_add(1); }
+#else
+// The portable build's platform counts a control in, so that its tests can
+// act between a control's read of the slot and its count-in.
+void countIn(VolumeSlot &slot);
+#endif
+
 // The held endpoint volume control.
 class HeldVolume {
 public:
@@ -67,7 +75,7 @@ private:
 class ControlGuard {
 public:
   explicit ControlGuard(const HeldVolume &held) : slot_(held.current_.load()) {
-    slot_->inUse.fetch_add(1);
+    countIn(*slot_);
     VolumeSlot *now = held.current_.load();
     if (now != slot_) [[unlikely]] {
       // Slots switched meanwhile: count out there and in on the current
@@ -75,7 +83,7 @@ public:
       do {
         slot_->inUse.fetch_sub(1);
         slot_ = now;
-        slot_->inUse.fetch_add(1);
+        countIn(*slot_);
         now = held.current_.load();
       } while (now != slot_);
     }

@@ -5,6 +5,7 @@
 #include "control/release.h"
 #include "notify/device_watch.h"
 #include "notify/volume_callback.h"
+#include "platform/thread_fate.h"
 
 namespace quorvel {
 
@@ -21,12 +22,34 @@ constinit Atomic<bool> moveQueued{false};
 // Requests under way plus the queued or running work item: stopFollowing
 // waits for these to come to zero.
 constinit Atomic<LONG> moveTickets{0};
+// The id of the thread running the work item; 0 while none runs.
+constinit Atomic<LONG> moveThread{0};
+// Asks for a look every kLookPeriodMs while following; null otherwise.
+// Only InitEndPoint and UninitEndPoint touch it, which the host must not
+// run at once.
+constinit HANDLE lookTimer = nullptr;
 
-void waitUntilZero(const Atomic<LONG> &count) {
+// Waits until count is zero, or gives up with false when that can never
+// come: the process is exiting, or the count is owner's (a thread's id, 0
+// while none holds it) and that thread has ended.
+bool waitUntilZero(const Atomic<LONG> &count, const Atomic<LONG> *owner = nullptr) {
   while (count.load() != 0) {
+    const LONG thread = owner != nullptr ? owner->load() : 0;
+    if (platform::processExiting() ||
+        (thread != 0 && platform::threadEnded(static_cast<DWORD>(thread)))) {
+      return false;
+    }
     Sleep(1);
   }
+  return true;
 }
+
+// The audio service drops every registration when it restarts, and the
+// device watch, whose endpoint builder usually keeps running, reports
+// nothing of it: a host that only listens would hear nothing more. So a
+// move is asked for every kLookPeriodMs while bound; one that finds all as
+// it was costs a lookup of the default and one call on the held control.
+void WINAPI lookTick(PVOID, BOOLEAN) { requestMove(); }
 
 // Tells the host the state of the device it is now bound to. A change
 // notification may overtake this snapshot; it is sent all the same, since
@@ -62,10 +85,10 @@ bool isHeld(const EndpointState &state, LPCWSTR id) {
 // place, which often comes with no change of the default to report it.
 bool heldStillAnswers(const EndpointState &state) {
   BOOL muted = 0;
-  return !platform::isLostStatus(state.endpointVolume.load()->GetMute(&muted));
+  return !platform::mayMeanLost(state.endpointVolume.load()->GetMute(&muted));
 }
 
-// The enumerator answered a lost status, so the service it spoke for is
+// The enumerator's failure may mean that the service it spoke for is
 // gone, and with it the watch's registration. A new enumerator is made
 // here, on the pool's thread; once the watch is registered with it, the old
 // one is withdrawn from (a refusal is ignored: the dead service keeps
@@ -82,7 +105,7 @@ bool renewEnumerator(EndpointState &state, HRESULT &status) {
     return false;
   }
   const HRESULT watch = fresh->RegisterEndpointNotificationCallback(&deviceWatch);
-  if (platform::isLostStatus(watch)) {
+  if (platform::mayMeanLost(watch)) {
     fresh->Release();
     status = watch;
     return false;
@@ -107,7 +130,7 @@ void moveToDefault(EndpointState &state) {
   LPWSTR id = nullptr;
   HRESULT status = S_OK;
   IMMDevice *device = currentDefault(state, id, status);
-  if (device == nullptr && platform::isLostStatus(status) && renewEnumerator(state, status)) {
+  if (device == nullptr && platform::mayMeanLost(status) && renewEnumerator(state, status)) {
     device = currentDefault(state, id, status);
   }
   if (device != nullptr && isHeld(state, id) && heldStillAnswers(state)) {
@@ -123,7 +146,7 @@ void moveToDefault(EndpointState &state) {
       volume = nullptr;
     }
   }
-  serviceLost.store(volume == nullptr && platform::isLostStatus(status));
+  serviceLost.store(volume == nullptr && platform::mayMeanLost(status));
   if (volume == nullptr) {
     releaseAndClear(device);
     freeAndClear(id);
@@ -147,6 +170,9 @@ void moveToDefault(EndpointState &state) {
 
 DWORD WINAPI moveWork(LPVOID) {
   do {
+    // Cleared before another item can be queued, so that it never clears
+    // that item's id.
+    moveThread.store(static_cast<LONG>(GetCurrentThreadId()));
     // A thread-pool thread: COM is initialised for a round of moves and
     // undone before the item gives up its turn.
     const bool initialised = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
@@ -160,6 +186,7 @@ DWORD WINAPI moveWork(LPVOID) {
     if (initialised) {
       CoUninitialize();
     }
+    moveThread.store(0);
     moveQueued.store(false);
     // A request made after the last look found the item still queued and
     // left its change pending: take it on, unless another item already has.
@@ -190,6 +217,9 @@ void startFollowing(EndpointState &state) {
     state.deviceId = nullptr;
   }
   closing.store(false);
+  // Left null if refused: the binding then does without the look.
+  CreateTimerQueueTimer(&lookTimer, nullptr, lookTick, nullptr, kLookPeriodMs, kLookPeriodMs,
+                        WT_EXECUTEINTIMERTHREAD);
   state.watching = SUCCEEDED(state.enumerator->RegisterEndpointNotificationCallback(&deviceWatch));
   if (!state.watching) {
     return;
@@ -207,9 +237,29 @@ void startFollowing(EndpointState &state) {
 
 void stopFollowing(EndpointState &state) {
   closing.store(true);
+  // Deleting the timer waits for a tick in progress, so no look is asked
+  // for after this. At exit the timer's thread is gone and would never
+  // answer; the process takes the timer with it.
+  if (lookTimer != nullptr && !platform::processExiting()) {
+    DeleteTimerQueueTimer(nullptr, lookTimer, INVALID_HANDLE_VALUE);
+  }
+  lookTimer = nullptr;
   // A move may still renew the enumerator, so the watch is withdrawn from
   // whichever one holds it once no move runs.
-  waitUntilZero(moveTickets);
+  if (!waitUntilZero(moveTickets, &moveThread)) {
+    // The move can never finish, and may be using any of the platform's
+    // objects: they are leaked rather than released under it, and the
+    // follow state starts afresh for a later binding.
+    state.endpointVolume.exchange(nullptr);
+    state.enumerator = nullptr;
+    state.device = nullptr;
+    state.deviceId = nullptr;
+    state.watching = false;
+    moveTickets.store(0);
+    moveThread.store(0);
+    moveQueued.store(false);
+    movePending.store(false);
+  }
   serviceLost.store(false);
   if (state.watching) {
     // Nothing can be done about a refused withdrawal; closing already
@@ -227,8 +277,9 @@ void replaceVolume(EndpointState &state, IAudioEndpointVolume *next) {
     old->UnregisterControlChangeNotify(&notifySink);
   }
   // Also when nothing was held: the slot is written by the next remover.
-  waitUntilZero(replaced.inUse);
-  if (old != nullptr) {
+  // At exit a control's thread may have been ended while counted in; the
+  // old control is then left to it.
+  if (waitUntilZero(replaced.inUse) && old != nullptr) {
     old->Release();
   }
 }

@@ -8,9 +8,9 @@
 
 namespace quorvel {
 
-// After a successful binding: registers deviceWatch with the enumerator,
-// then looks at the default once more, so that a change made while the
-// binding was under way is not missed.
+// After a successful binding: starts the periodic look, registers
+// deviceWatch with the enumerator, then looks at the default once more, so
+// that a change made while the binding was under way is not missed.
 void startFollowing(EndpointState &state);
 
 // Asks for a move to whatever device is the default by then; a move also
@@ -19,13 +19,15 @@ void startFollowing(EndpointState &state);
 // request made while one is queued or running leads to one more move.
 void requestMove();
 
-// Waits for a queued or running move to finish, so that no move starts
-// after this returns, then withdraws deviceWatch.
+// Stops the looks and waits for a queued or running move to finish, so
+// that nothing starts after this returns, then withdraws deviceWatch.
+// If the move can never finish (its thread was ended inside it), the
+// binding's objects are left to it and forgotten.
 void stopFollowing(EndpointState &state);
 
 // Puts next (or null) in the place of the held volume control, then
 // withdraws the sink from the old one (if any), waits for the controls
-// still using it, and releases it.
+// still using it, and releases it (unless one of them can never finish).
 void replaceVolume(EndpointState &state, IAudioEndpointVolume *next);
 
 } // namespace quorvel

@@ -11,19 +11,22 @@
 
 namespace quorvel {
 
-// Set by a move that could not bind because the service answered with a
-// lost status; cleared once a move binds again, and by stopFollowing.
+// Set by a move that could not bind with a status that may mean the
+// service is gone; cleared once a move binds again, and by stopFollowing.
 // While it is set the controls act as when not bound, each call asks for a
 // rebind, and the work item sleeps kRebindSpacingMs after each attempt, so
 // a host calling without pause cannot keep the pool busy.
 extern constinit Atomic<bool> serviceLost;
 inline constexpr DWORD kRebindSpacingMs = 50;
+// While bound, a move is asked for this often, to find what no report
+// tells of: a restarted service, a failure of a move's own.
+inline constexpr DWORD kLookPeriodMs = 2000;
 
 // A control's platform call: its status, after asking for a rebind if it
-// says that the control's objects or the service are gone. A success takes
-// one test.
+// may mean that the control's objects or the service are gone. A success
+// takes one test.
 inline HRESULT checked(HRESULT status) {
-  if (FAILED(status) && platform::isLostStatus(status)) {
+  if (FAILED(status) && platform::mayMeanLost(status)) {
     requestMove();
   }
   return status;

@@ -30,25 +30,34 @@ inline constexpr IID kIidIAudioEndpointVolumeCallback = {
 inline constexpr IID kIidIMMNotificationClient = {
     0x7991EEC9, 0x7E89, 0x4D85, {0x83, 0x90, 0x6C, 0x70, 0x3C, 0xEC, 0x60, 0xC0}};
 
-// Statuses with which the platform says that an endpoint's objects are no
-// longer usable (the device was reset, or spatial sound switched), or that
-// the audio service behind every object is gone (it stopped or restarted).
-// Objects that answered one stay that way: only fresh ones work again.
-inline constexpr HRESULT kLostStatuses[] = {
-    static_cast<HRESULT>(0x88890004u), // AUDCLNT_E_DEVICE_INVALIDATED
-    static_cast<HRESULT>(0x88890026u), // AUDCLNT_E_RESOURCES_INVALIDATED
-    static_cast<HRESULT>(0x88890010u), // AUDCLNT_E_SERVICE_NOT_RUNNING
-    static_cast<HRESULT>(0x80010108u), // RPC_E_DISCONNECTED
-    static_cast<HRESULT>(0x800706BAu), // RPC_S_SERVER_UNAVAILABLE as an HRESULT
+// Statuses with which the platform refuses a call itself: its arguments,
+// the object's abilities, memory or rights were wrong for it, and the
+// objects behind it still work.
+inline constexpr HRESULT kRefusedStatuses[] = {
+    static_cast<HRESULT>(0x80070057u), // E_INVALIDARG
+    static_cast<HRESULT>(0x80004003u), // E_POINTER
+    static_cast<HRESULT>(0x80004001u), // E_NOTIMPL
+    static_cast<HRESULT>(0x8007000Eu), // E_OUTOFMEMORY
+    static_cast<HRESULT>(0x80070005u), // E_ACCESSDENIED
 };
 
-constexpr bool isLostStatus(HRESULT status) {
-  for (HRESULT lost : kLostStatuses) {
-    if (status == lost) {
-      return true;
+// Any other failure may mean that an endpoint's objects are no longer
+// usable or that the audio service behind them is gone. The platform says
+// so in many ways (the device invalidated, its resources invalidated, the
+// service not running, the connection to it broken, the endpoint not found
+// while endpoints are rebuilt, ...), and objects that answered one stay
+// that way: only fresh ones work again. So the binding is looked into
+// whenever the status is not a refusal.
+constexpr bool mayMeanLost(HRESULT status) {
+  if (status >= 0) {
+    return false;
+  }
+  for (HRESULT refused : kRefusedStatuses) {
+    if (status == refused) {
+      return false;
     }
   }
-  return false;
+  return true;
 }
 
 // Endpoint ids are compared exactly, as the platform hands them out.

@@ -22,6 +22,9 @@ using WCHAR = char16_t;
 using LPCWSTR = const WCHAR *;
 using LPWSTR = WCHAR *;
 using HMODULE = struct HINSTANCE__ *;
+using HANDLE = void *;
+using BOOLEAN = unsigned char;
+using PVOID = void *;
 
 struct GUID {
   std::uint32_t Data1;
@@ -37,6 +40,7 @@ using LPCGUID = const GUID *;
 
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT S_FALSE = 1;
+constexpr BOOL FALSE = 0;
 constexpr HRESULT E_NOTIMPL = static_cast<HRESULT>(0x80004001u);
 constexpr HRESULT E_NOINTERFACE = static_cast<HRESULT>(0x80004002u);
 constexpr HRESULT E_POINTER = static_cast<HRESULT>(0x80004003u);
@@ -50,6 +54,11 @@ constexpr DWORD CLSCTX_ALL = 0x17;
 
 constexpr DWORD COINIT_MULTITHREADED = 0x0;
 constexpr unsigned long WT_EXECUTEDEFAULT = 0x0;
+constexpr unsigned long WT_EXECUTEINTIMERTHREAD = 0x20;
+inline const HANDLE INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(-1);
+constexpr DWORD SYNCHRONIZE = 0x00100000;
+constexpr DWORD WAIT_OBJECT_0 = 0;
+constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 
 constexpr DWORD GET_MODULE_HANDLE_EX_FLAG_PIN = 0x1;
 constexpr DWORD GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS = 0x4;
@@ -151,6 +160,7 @@ struct IAudioEndpointVolume : IUnknown {
 };
 
 using LPTHREAD_START_ROUTINE = DWORD(WINAPI *)(LPVOID lpThreadParameter);
+using WAITORTIMERCALLBACK = void(WINAPI *)(PVOID lpParameter, BOOLEAN TimerOrWaitFired);
 
 // The component runtime and the few system calls the library makes; the
 // test suite links a fake of these.
@@ -165,3 +175,11 @@ BOOL GetModuleHandleExW(DWORD dwFlags, LPCWSTR lpModuleName, HMODULE *phModule);
 DWORD GetCurrentThreadId();
 BOOL QueueUserWorkItem(LPTHREAD_START_ROUTINE Function, LPVOID Context, unsigned long Flags);
 void Sleep(DWORD dwMilliseconds);
+BOOL CreateTimerQueueTimer(HANDLE *phNewTimer, HANDLE TimerQueue, WAITORTIMERCALLBACK Callback,
+                           PVOID Parameter, DWORD DueTime, DWORD Period, unsigned long Flags);
+BOOL DeleteTimerQueueTimer(HANDLE TimerQueue, HANDLE Timer, HANDLE CompletionEvent);
+HANDLE OpenThread(DWORD dwDesiredAccess, BOOL bInheritHandle, DWORD dwThreadId);
+DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
+BOOL CloseHandle(HANDLE hObject);
+DWORD GetLastError();
+BOOLEAN RtlDllShutdownInProgress();

@@ -283,8 +283,10 @@ void LifecycleDriver::control(ChoiceSource &choices) {
   }
   audio().clearFaults();
 
-  // A control acts exactly when an endpoint volume is held.
-  const int platformCalls = static_cast<int>(audio().calls().size());
+  // A control acts exactly when an endpoint volume is held; unbound, it may
+  // only ask for a look.
+  const int platformCalls =
+      static_cast<int>(audio().calls().size()) - audio().countOf(Step::QueueUserWorkItem);
   if (platformCalls != (bound ? 1 : 0)) {
     fail("control made " + std::to_string(platformCalls) + " platform calls");
   }
@@ -345,8 +347,11 @@ bool LifecycleDriver::checkInvariants() {
   for (const fake::FakeEndpointVolume &volume : audio().volumes) {
     volumeReferences += volume.references();
   }
+  // A failed lookup of the default may have had the enumerator renewed.
+  const LONG enumeratorReferences =
+      audio().enumerators[0].references() + audio().enumerators[1].references();
   figures_.referencesChecked += 3;
-  if (audio().enumerator.references() != (state.enumerator != nullptr ? 1 : 0) ||
+  if (enumeratorReferences != (state.enumerator != nullptr ? 1 : 0) ||
       audio().devices[0].references() + audio().devices[1].references() !=
           (state.device != nullptr ? 1 : 0) ||
       volumeReferences != (state.endpointVolume.load() != nullptr ? 1 : 0)) {

@@ -1,10 +1,12 @@
 #include <chrono>
+#include <cstdint>
 #include <thread>
 
 #include "library_fixture.h"
 #include "notify/device_watch.h"
 
 using fake::audio;
+using fake::com;
 using fake::Step;
 
 namespace {
@@ -105,4 +107,160 @@ TEST_F(RecoveryTest, AttemptsWhileTheServiceIsDownAreSpacedAndUninitWaitsForOne)
   EXPECT_TRUE(renewing) << "the call asked for a rebind";
   UninitEndPoint();
   EXPECT_EQ(audio().clientCount(), 0) << "withdrawn from the new enumerator";
+}
+
+TEST_F(RecoveryTest, EveryFailureButARefusalAsksForALook) {
+  // The test's own list, so that a status dropped from or added to the
+  // library's rule fails a row.
+  const struct {
+    std::uint32_t status;
+    bool looks;
+  } cases[] = {
+      {0x88890004, true},  {0x88890026, true},  {0x88890010, true},  {0x80010108, true},
+      {0x800706BA, true},  {0x80070490, true},  {0x800706BE, true},  {0x800706D9, true},
+      {0x80070006, true},  {0x8889000F, true},  {0x80070057, false}, {0x80004003, false},
+      {0x80004001, false}, {0x8007000E, false}, {0x80070005, false},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.status);
+    audio().failAt(Step::SetMasterVolumeLevelScalar, static_cast<HRESULT>(c.status));
+    EXPECT_EQ(VolumeSet(30), static_cast<HRESULT>(c.status));
+    EXPECT_EQ(audio().queuedWork(), c.looks ? 1 : 0);
+    audio().clearFaults();
+    audio().runQueuedWork();
+  }
+}
+
+TEST_F(RecoveryTest, EachControlAsksForALookWhenItsCallFails) {
+  const struct {
+    Step step;
+    void (*call)();
+  } cases[] = {
+      {Step::SetMute, [] { MuteSet(1); }},
+      {Step::GetMute, [] { MuteGet(); }},
+      {Step::SetMasterVolumeLevelScalar, [] { VolumeSet(30); }},
+      {Step::GetMasterVolumeLevelScalar,
+       [] {
+         int percent = 0;
+         VolumeGet(&percent);
+       }},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(fake::stepName(c.step));
+    audio().failAt(c.step, static_cast<HRESULT>(0x800706BEu)); // RPC_S_CALL_FAILED
+    c.call();
+    EXPECT_EQ(audio().queuedWork(), 1);
+    audio().clearFaults();
+    audio().runQueuedWork();
+  }
+}
+
+TEST_F(RecoveryTest, AHostThatOnlyListensIsBoundAfreshAtTheNextLook) {
+  EXPECT_GT(com().timerPeriod, 0u);
+  EXPECT_LE(com().timerPeriod, 5000u);
+  // A restart drops every registration without a word.
+  audio().stopService();
+  audio().startService();
+  ASSERT_TRUE(com().tick());
+  audio().runQueuedWork();
+  expectRebound();
+  EXPECT_EQ(audio().countOf(Step::UnregisterEndpointNotificationCallback), 1)
+      << "the watch withdrawn from the old enumerator";
+
+  // A default that cannot be activated, for a status no list names.
+  audio().invalidate(0);
+  audio().failAt(Step::Activate, static_cast<HRESULT>(0x80070490u)); // E_NOTFOUND
+  MuteGet();
+  audio().runQueuedWork();
+  EXPECT_EQ(VolumeSet(50), AUDCLNT_E_NOT_INITIALIZED);
+  audio().clearFaults();
+  audio().device.level = 0.4f;
+  HostRecorder::reset();
+  ASSERT_TRUE(com().tick());
+  audio().runQueuedWork();
+  expectRebound();
+}
+
+TEST_F(RecoveryTest, NothingRunsAfterUninitEndPointReturns) {
+  audio().workMode = fake::WorkMode::Thread;
+  static std::atomic<bool> looking{false};
+  looking = false;
+  audio().hook = [](Step step) {
+    if (step == Step::GetDefaultAudioEndpoint && fake::FakeAudioService::onWorkThread()) {
+      looking = true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  };
+  ASSERT_TRUE(com().tick());
+  while (!looking) {
+    std::this_thread::yield();
+  }
+  UninitEndPoint();
+  const std::size_t calls = audio().calls().size();
+  EXPECT_FALSE(com().tick()) << "the timer is deleted";
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(audio().calls().size(), calls);
+}
+
+TEST_F(RecoveryTest, UninitEndPointGivesUpOnlyOnAMoveThatCanNeverFinish) {
+  const struct {
+    const char *name;
+    void (*inside)();
+    bool ends;
+  } cases[] = {
+      {"its thread ended inside the service", [] { fake::endThisThread(); }, true},
+      {"only slow", [] { std::this_thread::sleep_for(std::chrono::seconds(3)); }, false},
+  };
+  static std::atomic<void (*)()> inside;
+  static std::atomic<bool> entered;
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    audio().workMode = fake::WorkMode::Thread;
+    inside = c.inside;
+    entered = false;
+    audio().hook = [](Step step) {
+      if (step == Step::GetDefaultAudioEndpoint && fake::FakeAudioService::onWorkThread()) {
+        entered = true;
+        inside.load()();
+      }
+    };
+    ASSERT_TRUE(com().tick());
+    while (!entered) {
+      std::this_thread::yield();
+    }
+    LPWSTR heldId = state().deviceId;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(UninitEndPoint(), 1);
+    const auto took = std::chrono::steady_clock::now() - start;
+    if (c.ends) {
+      EXPECT_LT(took, std::chrono::seconds(2));
+      EXPECT_GT(audio().outstandingReferences(), 0) << "left to the ended thread";
+      // What was leaked is the fake's to take back, the sink's hold too.
+      audio().unregisterSink(nullptr, &quorvel::notifySink);
+      CoTaskMemFree(heldId);
+      audio().reset();
+      com().reset();
+    } else {
+      EXPECT_GT(took, std::chrono::milliseconds(2500)) << "waited for the slow move";
+      EXPECT_EQ(audio().outstandingReferences(), 0);
+    }
+    TearDown();
+    SetUp();
+  }
+}
+
+TEST_F(RecoveryTest, AControlThatReadTheSlotBeforeASwitchUsesTheNewControl) {
+  // The move runs between the control's read of the slot and its count-in,
+  // so it sees no control counted in and releases the old one.
+  audio().hook = [](Step step) {
+    if (step == Step::CountIn) {
+      audio().hook = nullptr;
+      audio().switchDefault(1);
+      audio().runQueuedWork();
+    }
+  };
+  EXPECT_EQ(VolumeSet(30), S_OK);
+  EXPECT_FLOAT_EQ(audio().devices[1].level.load(), 0.3f);
+  EXPECT_FLOAT_EQ(audio().device.level.load(), 0.4f);
+  EXPECT_EQ(audio().usesAfterRelease(), 0);
 }

@@ -60,9 +60,13 @@ elseif(CHECK STREQUAL "imports")
   endforeach()
   list(SORT imports)
   # QueueUserWorkItem and CoInitializeEx run a move to a new default device
-  # on the system thread pool; Sleep is how letting go of a control waits for
-  # the controls still using it; CoTaskMemFree frees endpoint ids.
-  set(expected "KERNEL32.DLL:GetCurrentThreadId,GetModuleHandleExW,QueueUserWorkItem,Sleep"
+  # on the system thread pool; the timer queue timer asks for the periodic
+  # look; Sleep is how letting go of a control waits for the controls still
+  # using it, and OpenThread, WaitForSingleObject, CloseHandle, GetLastError
+  # and ntdll's RtlDllShutdownInProgress tell it when what it waits for can
+  # never come; CoTaskMemFree frees endpoint ids.
+  set(expected "KERNEL32.DLL:CloseHandle,CreateTimerQueueTimer,DeleteTimerQueueTimer,GetCurrentThreadId,GetLastError,GetModuleHandleExW,OpenThread,QueueUserWorkItem,Sleep,WaitForSingleObject"
+               "NTDLL.DLL:RtlDllShutdownInProgress"
                "OLE32.DLL:CoCreateGuid,CoCreateInstance,CoInitialize,CoInitializeEx,CoTaskMemFree,CoUninitialize")
   if(NOT imports STREQUAL expected)
     message(FATAL_ERROR "imports are\n  ${imports}\nexpected\n  ${expected}")

@@ -94,7 +94,8 @@ const char *stepName(Step step) {
                                                  "GetMasterVolumeLevelScalar",
                                                  "SetMute",
                                                  "GetMute",
-                                                 "Release"};
+                                                 "Release",
+                                                 "CountIn"};
   return kNames[static_cast<int>(step)];
 }
 

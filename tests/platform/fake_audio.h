@@ -47,6 +47,8 @@ enum class Step {
   SetMute,
   GetMute,
   Release,
+  // Not recorded: a control counting itself in on a slot, for the hook.
+  CountIn,
   Count
 };
 constexpr int kStepCount = static_cast<int>(Step::Count);

@@ -3,8 +3,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <mutex>
+#include <pthread.h>
 #include <thread>
 
+#include "control/control_guard.h"
 #include "fake_audio.h"
 
 namespace fake {
@@ -12,6 +14,9 @@ namespace fake {
 namespace {
 // Work items call into the runtime from threads of their own.
 std::mutex runtimeLock;
+// Held while the timer fires, so that deleting it waits for a tick.
+std::mutex timerLock;
+thread_local DWORD lastError = 0;
 } // namespace
 
 int FakeComRuntime::depth() const {
@@ -27,6 +32,30 @@ void FakeComRuntime::reset() {
   unbalancedUninitialise = 0;
   nextGuid = 1;
   allocationsOutstanding = 0;
+  {
+    std::lock_guard timerGuard(timerLock);
+    timer = nullptr;
+    timerPeriod = 0;
+  }
+  endedThreads.clear();
+  exiting = false;
+}
+
+bool FakeComRuntime::tick() {
+  std::lock_guard guard(timerLock);
+  if (timer == nullptr) {
+    return false;
+  }
+  timer(nullptr, 1);
+  return true;
+}
+
+void endThisThread() {
+  {
+    std::lock_guard guard(runtimeLock);
+    com().endedThreads.insert(GetCurrentThreadId());
+  }
+  pthread_exit(nullptr);
 }
 
 int FakeComRuntime::totalDepth() const {
@@ -154,4 +183,59 @@ void Sleep(DWORD milliseconds) {
     return;
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+BOOL CreateTimerQueueTimer(HANDLE *timer, HANDLE queue, WAITORTIMERCALLBACK callback, PVOID, DWORD,
+                           DWORD period, unsigned long) {
+  std::lock_guard guard(fake::timerLock);
+  if (queue != nullptr || com().timer != nullptr) {
+    return 0;
+  }
+  com().timer = callback;
+  com().timerPeriod = period;
+  *timer = &com().timer;
+  return 1;
+}
+
+// Deletes the one timer; with INVALID_HANDLE_VALUE, after a tick in
+// progress, as the system does. Without, a tick may still run after it.
+BOOL DeleteTimerQueueTimer(HANDLE, HANDLE timer, HANDLE completion) {
+  std::unique_lock guard(fake::timerLock, std::defer_lock);
+  if (completion == INVALID_HANDLE_VALUE) {
+    guard.lock();
+  }
+  if (timer != &com().timer) {
+    return 0;
+  }
+  com().timer = nullptr;
+  return 1;
+}
+
+// Any thread not ended opens, as a handle that is never signalled.
+HANDLE OpenThread(DWORD, BOOL, DWORD id) {
+  std::lock_guard guard(fake::runtimeLock);
+  if (com().endedThreads.count(id) != 0) {
+    fake::lastError = ERROR_INVALID_PARAMETER;
+    return nullptr;
+  }
+  return &com().endedThreads;
+}
+
+DWORD WaitForSingleObject(HANDLE, DWORD) {
+  constexpr DWORD kWaitTimeout = 258;
+  return kWaitTimeout;
+}
+
+BOOL CloseHandle(HANDLE) { return 1; }
+
+DWORD GetLastError() { return fake::lastError; }
+
+BOOLEAN RtlDllShutdownInProgress() { return com().exiting ? 1 : 0; }
+
+// Counting a control in on a slot is a step a test can act at.
+void quorvel::countIn(VolumeSlot &slot) {
+  if (audio().hook != nullptr) {
+    audio().hook(Step::CountIn);
+  }
+  slot.inUse.fetch_add(1);
 }

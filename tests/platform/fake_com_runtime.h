@@ -1,11 +1,15 @@
 // The fake system runtime linked by the native test build: the component
-// runtime functions and the KERNEL32 calls the library makes, recorded
-// into the fake service. Like the real runtime, it keeps the component
-// runtime's initialisation per thread; work items go to the fake service.
+// runtime functions and the KERNEL32 and ntdll calls the library makes,
+// recorded into the fake service. Like the real runtime, it keeps the
+// component runtime's initialisation per thread; work items go to the fake
+// service; the timer fires when a test ticks it; a test can end a thread
+// or have the process exit.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
+#include <set>
 
 #include "platform/platform.h"
 
@@ -23,6 +27,17 @@ struct FakeComRuntime {
   std::uint32_t nextGuid = 1;
   // CoTaskMemAlloc blocks not given back with CoTaskMemFree.
   int allocationsOutstanding = 0;
+  // The timer queue timer made and not deleted, or null; and its period.
+  WAITORTIMERCALLBACK timer = nullptr;
+  DWORD timerPeriod = 0;
+  // Threads ended by endThisThread; they no longer open.
+  std::set<DWORD> endedThreads;
+  // What RtlDllShutdownInProgress answers.
+  std::atomic<bool> exiting{false};
+
+  // Calls the timer's callback as the timer's thread would; false when no
+  // timer is armed. DeleteTimerQueueTimer waits for a tick in progress.
+  bool tick();
 
   // Unbalanced initialisations on the calling thread, or on any thread.
   int depth() const;
@@ -31,5 +46,9 @@ struct FakeComRuntime {
 };
 
 FakeComRuntime &com();
+
+// Ends the calling thread where it stands, as ExitThread or the end of the
+// process would: it never returns, and nothing of it runs again.
+[[noreturn]] void endThisThread();
 
 } // namespace fake
