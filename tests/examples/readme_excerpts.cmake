@@ -1,12 +1,14 @@
-# Every js and csharp code block of the README and the docs must appear word
-# for word in its example, so that what users read is what the tests run.
-# -DPAGES=<README.md;docs pages> -DNODE_EXAMPLE=<volume.js;the package's native.js>
+# Every js and csharp code block of the README must appear word for word in
+# its example, so that what users read is what the tests run.
+# -DREADME=<path> -DNODE_EXAMPLE=<volume.js;the package's native.js>
 # -DDOTNET_EXAMPLE=<Volume.cs;the package's Native.cs>
 cmake_minimum_required(VERSION 3.25)
-set(pages "")
-foreach(page IN LISTS PAGES)
+file(READ ${README} readme)
+get_filename_component(source ${README} DIRECTORY)
+file(GLOB docs ${source}/docs/*.md) # the blocks moved there, checked the same
+foreach(page IN LISTS docs)
   file(READ ${page} text)
-  string(APPEND pages "${text}")
+  string(APPEND readme "${text}")
 endforeach()
 foreach(language js csharp)
   set(${language} "")
@@ -21,7 +23,7 @@ foreach(file IN LISTS DOTNET_EXAMPLE)
 endforeach()
 set(checked 0)
 foreach(language js csharp)
-  set(rest "${pages}")
+  set(rest "${readme}")
   while(TRUE)
     string(FIND "${rest}" "```${language}\n" start)
     if(start EQUAL -1)
@@ -35,12 +37,12 @@ foreach(language js csharp)
     string(SUBSTRING "${rest}" ${end} -1 rest)
     string(FIND "${${language}}" "${code}" at)
     if(at EQUAL -1)
-      message(FATAL_ERROR "a ${language} block of the pages is not in the example:\n${code}")
+      message(FATAL_ERROR "a ${language} block of the README or docs/ is not in the example:\n${code}")
     endif()
     math(EXPR checked "${checked} + 1")
   endwhile()
 endforeach()
 if(checked LESS 6)
-  message(FATAL_ERROR "found only ${checked} example blocks in the pages")
+  message(FATAL_ERROR "found only ${checked} example blocks in the README")
 endif()
-message("${checked} blocks of the pages found in the examples")
+message("${checked} README blocks found in the examples")
