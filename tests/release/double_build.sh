@@ -6,11 +6,10 @@ set -euo pipefail
 source=$1 toolchain=$2 first=$3
 read -r -a targets <<<"$4"
 read -r -a files <<<"$5"
-read -r -a options <<<"${6:--DQUORVEL_PACKAGES=OFF}"
 again=$(mktemp -d "$first/../again-XXXXXX")
 trap 'rm -rf "$again"' EXIT
 cmake -S "$source" -B "$again" -G Ninja --toolchain "$toolchain" -DCMAKE_BUILD_TYPE=Release \
-  "${options[@]}" >/dev/null
+  "${@:6}" >/dev/null
 cmake --build "$again" --target "${targets[@]}" >/dev/null
 differ=0
 for file in "${files[@]}"; do
