@@ -1,7 +1,7 @@
 // What SystemVolume.Volume costs over a direct P/Invoke of VolumeGet, in
 // the same process, against whichever audio service the process has:
 //   GetVolume [rounds]   (1,000,000 unless given)
-// Run by hand under Wine (see the README's Measurements).
+// Run by hand under Wine (see docs/measurements.md).
 using System;
 using System.Diagnostics;
 using System.Runtime.InteropServices;
