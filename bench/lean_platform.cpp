@@ -1,5 +1,7 @@
 #include "lean_platform.h"
 
+#include "control/control_guard.h"
+
 namespace lean {
 
 Enumerator enumerator;
@@ -64,6 +66,28 @@ BOOL GetModuleHandleExW(DWORD, LPCWSTR, HMODULE *module) {
   return 1;
 }
 DWORD GetCurrentThreadId() { return 1; }
-// The default never changes here, so nothing is queued and nobody waits.
-BOOL QueueUserWorkItem(LPTHREAD_START_ROUTINE, LPVOID, unsigned long) { return 0; }
+// Only the look queues work here; it runs at once, on the caller's thread.
+BOOL QueueUserWorkItem(LPTHREAD_START_ROUTINE function, LPVOID context, unsigned long) {
+  function(context);
+  return 1;
+}
 void Sleep(DWORD) {}
+// The look's timer fires when lean::tick() is called.
+namespace {
+WAITORTIMERCALLBACK timer;
+}
+void lean::tick() { timer(nullptr, 1); }
+BOOL CreateTimerQueueTimer(HANDLE *handle, HANDLE, WAITORTIMERCALLBACK callback, PVOID, DWORD,
+                           DWORD, unsigned long) {
+  timer = callback;
+  *handle = &timer;
+  return 1;
+}
+BOOL DeleteTimerQueueTimer(HANDLE, HANDLE, HANDLE) { return 1; }
+// Nothing waits here, so nothing asks after a thread's fate.
+HANDLE OpenThread(DWORD, BOOL, DWORD) { return nullptr; }
+DWORD WaitForSingleObject(HANDLE, DWORD) { return 0; }
+BOOL CloseHandle(HANDLE) { return 1; }
+DWORD GetLastError() { return 0; }
+BOOLEAN RtlDllShutdownInProgress() { return 0; }
+void quorvel::countIn(VolumeSlot &slot) { slot.inUse.fetch_add(1); }

@@ -106,4 +106,7 @@ extern Enumerator enumerator;
 extern Device device;
 extern Volume volume;
 
+// Fires the look's timer, as the pool's timer thread would.
+void tick();
+
 } // namespace lean

@@ -82,6 +82,24 @@ void muteGetDirect(int) {
   keep(muted);
 }
 
+// A look that finds the default and the held control as they were.
+void look(int) { lean::tick(); }
+// The platform calls it makes, made directly.
+void lookDirect(int) {
+  IMMDevice *device = nullptr;
+  LPWSTR id = nullptr;
+  BOOL muted;
+  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  opaque<IMMDeviceEnumerator>(&lean::enumerator)
+      ->GetDefaultAudioEndpoint(eRender, eConsole, &device);
+  opaque(device)->GetId(&id);
+  opaque<IAudioEndpointVolume>(&lean::volume)->GetMute(&muted);
+  CoTaskMemFree(id);
+  device->Release();
+  CoUninitialize();
+  keep(muted);
+}
+
 AUDIO_VOLUME_NOTIFICATION_DATA record = {{}, 0, 0.75f, 1, {0.75f}};
 
 void onNotify(int) {
@@ -100,7 +118,8 @@ const Path kPaths[] = {{"InitEndPoint+UninitEndPoint", initUninit, initUninitDir
                        {"VolumeGet", volumeGet, volumeGetDirect},
                        {"MuteSet", muteSet, muteSetDirect},
                        {"MuteGet", muteGet, muteGetDirect},
-                       {"OnNotify", onNotify, onNotifyDirect}};
+                       {"OnNotify", onNotify, onNotifyDirect},
+                       {"Look", look, lookDirect}};
 const int kPathCount = static_cast<int>(sizeof kPaths / sizeof kPaths[0]);
 
 void bind() { InitEndPoint(&hostFunction); }

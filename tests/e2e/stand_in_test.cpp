@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <thread>
 
 #include "fake_audio.h"
@@ -321,4 +322,13 @@ TEST_F(StandIn, RecoversFromAnInvalidatedDeviceAndThenARestartedService) {
   EXPECT_FLOAT_EQ(audio().device.level.load(), 0.6f);
   EXPECT_EQ(audio().clientCount(), 1) << "the watch is registered with a new enumerator";
   EXPECT_EQ(audio().enumerators[1].references(), 1);
+
+  // A host that only listens hears of a restart at the next look.
+  audio().stopService();
+  audio().startService();
+  const ULONGLONG restarted = GetTickCount64();
+  EXPECT_TRUE(hostToldAtLeast(Host::calls + 1));
+  const ULONGLONG took = GetTickCount64() - restarted;
+  std::printf("a listening host was told %llu ms after the service came back\n", took);
+  EXPECT_LT(took, 4000u) << "within the 2 s look, with the time a move takes here";
 }
