@@ -39,6 +39,8 @@ if kill -0 $check 2>/dev/null; then
 fi
 status=0
 wait $check || status=$?
+# Put back; the other test that switches this prefix's default never runs
+# beside this one (RESOURCE_LOCK wine_prefix_two).
 reg delete "$drivers" /v DefaultOutput /f >/dev/null || true
 reg delete "$drivers" /v QuorvelTestNudge /f >/dev/null || true
 cat "$output/out"
