@@ -73,8 +73,8 @@ StepResult bindsStep(CheckState &state) {
     return fail("threads %lu -> %lu, %s, %.1f s after the last let go", before.threads,
                 after.threads, handles, waitedMs / 1000);
   }
-  return ok("%d binds and lets go; threads %lu -> %lu, %s (after %.1f s)", kBindCycles,
-            before.threads, after.threads, handles, waitedMs / 1000);
+  return ok("%d binds and lets go; threads %lu -> %lu, %s, %.1f s after the last let go",
+            kBindCycles, before.threads, after.threads, handles, waitedMs / 1000);
 }
 
 } // namespace volumectl
