@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test:
 #   native  unit tests and the lifecycle fuzz run, under ASan and UBSan; the npm
-#           package's JavaScript layer on Linux and its TypeScript declarations
+#           package's JavaScript layer on Linux and its TypeScript declarations;
+#           the GitHub workflows linted by actionlint
 #   tsan    the concurrency tests under ThreadSanitizer
 #   fuzz    a bounded libFuzzer run over the lifecycle driver (clang)
 #   x86/x64 checks of each built DLL, then the DLL, volumectl, the npm package and
@@ -23,6 +24,7 @@ fi
 ensure_i386_programs
 scripts/fetch_example_runtimes.sh build/examples
 scripts/fetch_typescript.sh build/typescript
+scripts/fetch_actionlint.sh build/actionlint
 
 summary=() skips=() total_passed=0 total_failed=0 total_skipped=0
 for preset in native tsan fuzz x86 x64 x86-msvc x64-msvc; do

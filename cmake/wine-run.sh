@@ -6,7 +6,10 @@
 # picks the audio Wine sees: "null" (default) gives it a null ALSA output as
 # the default device, "none" gives it no output device at all, "two" gives
 # it two null outputs ("default" and "second") in a prefix of its own, whose
-# default a test may switch through the registry.
+# default a test may switch through the registry. "stand_in_class" gives it
+# a null output in a prefix of its own whose registry names the DLL at
+# QUORVEL_STAND_IN_DLL as the server of the device enumerator class, for
+# the architecture run: every process there meets that stand-in service.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 wine_dir=$(realpath -m "$1") arch=$2
@@ -31,7 +34,7 @@ audio=${QUORVEL_WINE_AUDIO:-null}
 export HOME=$wine_dir/home-$audio
 mkdir -p "$HOME"
 case $audio in
-  null | stand_in) echo 'pcm.!default { type null }' >"$HOME/.asoundrc" ;;
+  null | stand_in | stand_in_class) echo 'pcm.!default { type null }' >"$HOME/.asoundrc" ;;
   none) rm -f "$HOME/.asoundrc" ;;
   # Replaced whole, since another run may be reading it.
   two)
@@ -39,13 +42,13 @@ case $audio in
     mv -f "$HOME/.asoundrc.$$" "$HOME/.asoundrc"
     ;;
 esac
-# The registry of the two-output prefix is changed by its tests (which
-# output is the default), so it is kept apart from the shared one.
-if [ "$audio" = two ]; then
-  export WINEPREFIX=$wine_dir/prefix-two
-else
-  export WINEPREFIX=$wine_dir/prefix
-fi
+# The registries of the two-output prefix (which output is the default) and
+# of the stand-in's are changed by their tests, so each is kept apart.
+case $audio in
+  two) export WINEPREFIX=$wine_dir/prefix-two ;;
+  stand_in_class) export WINEPREFIX=$wine_dir/prefix-stand-in ;;
+  *) export WINEPREFIX=$wine_dir/prefix ;;
+esac
 
 # One 64-bit prefix serves both loaders. Its 32-bit half (syswow64) is only
 # filled in where 32-bit programs could run when it was made, so a prefix
@@ -80,6 +83,17 @@ fi
       /v ALSAOutputDevices /t REG_MULTI_SZ /d second /f >/dev/null 2>&1
     /usr/lib/wine/wineserver -w
     touch "$WINEPREFIX/.two-outputs"
+  fi
+  # Each architecture reads the class from its own view of the registry.
+  server=$WINEPREFIX/.stand-in-$arch
+  if [ "$audio" = stand_in_class ] && [ "$(cat "$server" 2>/dev/null)" != "$QUORVEL_STAND_IN_DLL" ]; then
+    view=64
+    [ "$arch" = x86 ] && view=32
+    /usr/lib/wine/wine64 reg add \
+      'HKLM\Software\Classes\CLSID\{BCDE0395-E52F-467C-8E3D-C4579291692E}\InprocServer32' \
+      /ve /d "Z:$(realpath -m "$QUORVEL_STAND_IN_DLL" | tr / '\\')" /f /reg:$view >/dev/null 2>&1
+    /usr/lib/wine/wineserver -w
+    echo "$QUORVEL_STAND_IN_DLL" >"$server"
   fi
 ) 9>"$wine_dir.lock"
 

@@ -43,6 +43,8 @@ EnumeratorFactory factory;
 
 } // namespace
 
+IClassFactory *enumeratorFactory() { return &factory; }
+
 namespace {
 
 HRESULT registerFactory(DWORD *cookie) {

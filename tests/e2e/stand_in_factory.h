@@ -35,6 +35,9 @@ private:
   HANDLE leaveMta_ = nullptr;
 };
 
+// The class object that hands out the stand-in's enumerators.
+IClassFactory *enumeratorFactory();
+
 // The sink the DLL registered with the stand-in, read off its call log.
 IAudioEndpointVolumeCallback *registeredSink();
 

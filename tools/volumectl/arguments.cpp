@@ -85,6 +85,23 @@ bool parseWatch(int count, const char *const *rest, Request &request) {
   return true;
 }
 
+// Options in any order, each at most once.
+bool parseCheck(int count, const char *const *rest, Request &request) {
+  request.action = Action::Check;
+  for (int i = 0; i < count; ++i) {
+    if (is(rest[i], "--service") && !request.service) {
+      request.service = true;
+    } else if (is(rest[i], "--interactive") && !request.interactive) {
+      request.interactive = true;
+    } else if (is(rest[i], "--json") && request.reportPath == nullptr && i + 1 < count) {
+      request.reportPath = rest[++i];
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
 } // namespace
 
 bool parseArguments(int argc, const char *const *argv, Request &request) {
@@ -100,6 +117,9 @@ bool parseArguments(int argc, const char *const *argv, Request &request) {
   }
   if (is(command, "watch")) {
     return parseWatch(count, rest, request);
+  }
+  if (is(command, "check")) {
+    return parseCheck(count, rest, request);
   }
   if (count != 1) {
     return false;

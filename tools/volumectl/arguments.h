@@ -7,10 +7,11 @@
 
 namespace volumectl {
 
-// Exit codes, for scripts.
-enum ExitCode { kDone = 0, kRefused = 1, kUsage = 2, kNoDevice = 3 };
+// Exit codes, for scripts. A failed step of the check shares 1 with a
+// refusal.
+enum ExitCode { kDone = 0, kRefused = 1, kStepFailed = 1, kUsage = 2, kNoDevice = 3 };
 
-enum class Action { Get, GetVolume, GetMute, Set, Step, Mute, Watch };
+enum class Action { Get, GetVolume, GetMute, Set, Step, Mute, Watch, Check };
 enum class MuteChange { On, Off, Toggle };
 
 struct Request {
@@ -22,6 +23,11 @@ struct Request {
   bool json = false;
   // Watch: how long, or -1 for until Ctrl+C.
   long long seconds = -1;
+  // Check: restart the audio service, ask the person at the machine, and
+  // write the JSON report to this file (null: none).
+  bool service = false;
+  bool interactive = false;
+  const char *reportPath = nullptr;
 };
 
 // False for anything the usage text should answer.

