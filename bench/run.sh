@@ -92,7 +92,7 @@ layout() {
   echo
   echo "| path | library | direct | added by the library |"
   echo "|---|---:|---:|---:|"
-  for path in "InitEndPoint+UninitEndPoint" VolumeSet VolumeGet MuteSet MuteGet OnNotify; do
+  for path in "InitEndPoint+UninitEndPoint" VolumeSet VolumeGet MuteSet MuteGet OnNotify Look; do
     library=$(per_call "$path" library)
     direct=$(per_call "$path" direct)
     added=$(awk -v a="$library" -v b="$direct" 'BEGIN { printf "%.1f", a - b }')
