@@ -174,10 +174,14 @@ BOOL QueueUserWorkItem(LPTHREAD_START_ROUTINE function, LPVOID context, unsigned
 
 // The library waits by sleeping; a platform callback never may. While a
 // host's thread waits, the pool gets to run what is queued, as its threads
-// would.
+// would. Work run when a test asks for it (WorkMode::Manual) does not
+// sleep: spacing matters only where moves run by themselves.
 void Sleep(DWORD milliseconds) {
   if (fake::insidePlatformCallback()) {
     audio().noteCallbackViolation();
+  }
+  if (fake::FakeAudioService::onWorkThread() && audio().workMode == fake::WorkMode::Manual) {
+    return;
   }
   if (!fake::FakeAudioService::onWorkThread() && audio().runQueuedWork() > 0) {
     return;
