@@ -4,7 +4,8 @@
     release_archive.py <source> <x86-build> <x64-build> <out.zip>
 
 It holds x86/ and x64/ (the DLL, both import libraries, volumectl), the
-header, the .def, the README, the license and a SHA256SUMS of all of them.
+header, the .def, the README with the docs/ pages and changelog it links
+to, the license and a SHA256SUMS of all of them.
 Entries come in a fixed order, dated and written as reproducible_zip.py
 says, so the same files give the same bytes.
 """
@@ -23,8 +24,10 @@ def entries(source, x86, x64):
         for name in BINARIES:
             yield f"{arch}/{name}", os.path.join(build, name)
     yield "include/quorvel.h", os.path.join(source, "include", "quorvel.h")
-    for name in ("Quorvel.def", "README.md", "LICENSE"):
+    for name in ("Quorvel.def", "README.md", "CHANGELOG.md", "LICENSE"):
         yield name, os.path.join(source, name)
+    for name in sorted(os.listdir(os.path.join(source, "docs"))):
+        yield f"docs/{name}", os.path.join(source, "docs", name)
 
 
 def main(source, x86, x64, out):

@@ -12,10 +12,12 @@ sleep 1
 pack "$work/second.zip"
 cmp "$work/first.zip" "$work/second.zip"
 
-expected="LICENSE
+expected="CHANGELOG.md
+LICENSE
 Quorvel.def
 README.md
 SHA256SUMS
+$(cd "$source" && ls docs/*.md)
 include/quorvel.h
 x64/Quorvel.dll
 x64/Quorvel.lib
@@ -34,7 +36,7 @@ fi
 mkdir "$work/unpacked"
 python3 -m zipfile -e "$work/first.zip" "$work/unpacked"
 (cd "$work/unpacked" && sha256sum --check --strict SHA256SUMS)
-[ "$(wc -l <"$work/unpacked/SHA256SUMS")" -eq 12 ]
+[ "$(wc -l <"$work/unpacked/SHA256SUMS")" -eq "$(($(wc -l <<<"$expected") - 1))" ]
 cmp "$x86/Quorvel.dll" "$work/unpacked/x86/Quorvel.dll"
 cmp "$x64/Quorvel.dll" "$work/unpacked/x64/Quorvel.dll"
-echo "the archive holds the 13 intended files, its sums check, and packing again gives the same bytes"
+echo "the archive holds the $(wc -l <<<"$expected") intended files, its sums check, and packing again gives the same bytes"
