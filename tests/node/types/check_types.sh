@@ -7,7 +7,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 typescript=$(realpath -m "$1") work=$(realpath -m "$2")
 if [ ! -f "$typescript/.complete" ]; then
-  echo "check_types.sh: $typescript is missing; scripts/fetch_typescript.sh fetches it" >&2
+  echo "check_types.sh: $typescript is missing; test.sh fetches it with scripts/fetch_npm_tools.sh" >&2
   exit 1
 fi
 rm -rf "$work"
