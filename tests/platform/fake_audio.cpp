@@ -401,8 +401,8 @@ HRESULT FakeAudioService::statusOf(Step step, HRESULT okStatus) const {
 }
 
 void FakeAudioService::record(const Call &call) {
-  if (hook != nullptr) {
-    hook(call.step);
+  if (void (*const act)(Step) = hook.load()) {
+    act(call.step);
   }
   Call recorded = call;
   recorded.thread = currentThreadId();

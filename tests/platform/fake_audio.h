@@ -348,7 +348,9 @@ public:
 
   // Called with the step of every call as it is recorded, before it acts:
   // lets a test act at a precise point (switch the default, be slow).
-  void (*hook)(Step) = nullptr;
+  // Atomic: the library's periodic look may record a call on a pool thread
+  // while a test sets or clears it.
+  std::atomic<void (*)(Step)> hook{nullptr};
   Delivery delivery = Delivery::ServiceThread;
   WorkMode workMode = WorkMode::Manual;
   // Whether a withdrawal waits for a delivery to it in progress, as some

@@ -238,8 +238,8 @@ BOOLEAN RtlDllShutdownInProgress() { return com().exiting ? 1 : 0; }
 
 // Counting a control in on a slot is a step a test can act at.
 void quorvel::countIn(VolumeSlot &slot) {
-  if (audio().hook != nullptr) {
-    audio().hook(Step::CountIn);
+  if (void (*const act)(Step) = audio().hook.load()) {
+    act(Step::CountIn);
   }
   slot.inUse.fetch_add(1);
 }
