@@ -38,7 +38,8 @@ export type QuorvelErrorCode =
   | 'ERR_QUORVEL_REFUSED'
   | 'ERR_QUORVEL_UNSUPPORTED_PLATFORM'
   | 'ERR_QUORVEL_CLOSED'
-  | 'ERR_QUORVEL_BUSY';
+  | 'ERR_QUORVEL_BUSY'
+  | 'ERR_QUORVEL_NO_THREAD';
 
 export declare class QuorvelError extends Error {
   readonly code: QuorvelErrorCode;

@@ -1,7 +1,7 @@
 'use strict';
-// Where the package's own Quorvel.dll for this process lies. It is loaded
-// by absolute path, never by bare name, so that no other Quorvel.dll on
-// the search path can take its place.
+// Where the package's own DLLs (Quorvel.dll, QuorvelRelay.dll) for this
+// process lie. They are loaded by absolute path, never by bare name, so
+// that no other DLL of that name on the search path can take their place.
 const path = require('path');
 
 // Inside Electron, files in app.asar are readable but not loadable: the
@@ -10,8 +10,8 @@ function unpackedPath(file) {
   return file.replace(/([\\/])app\.asar(?=[\\/])/, '$1app.asar.unpacked');
 }
 
-function dllPath() {
-  const file = path.join(__dirname, '..', 'bin', `win32-${process.arch}`, 'Quorvel.dll');
+function dllPath(name) {
+  const file = path.join(__dirname, '..', 'bin', `win32-${process.arch}`, name);
   return process.versions.electron === undefined ? file : unpackedPath(file);
 }
 

@@ -58,9 +58,13 @@ const busy = (operation) =>
   new QuorvelError('ERR_QUORVEL_BUSY',
     `${operation}: a watcher's close() is still letting go of the device; await it first`);
 
+const noRelay = (operation) =>
+  new QuorvelError('ERR_QUORVEL_NO_THREAD',
+    `${operation}: the thread that relays changes could not be started`);
+
 const closed = (operation) =>
   new QuorvelError('ERR_QUORVEL_CLOSED', `${operation}: the watcher is closed`);
 
 module.exports = {
-  QuorvelError, invalidType, checkPercent, checkBoolean, unsupported, noDevice, refused, busy, closed,
+  QuorvelError, invalidType, checkPercent, checkBoolean, unsupported, noDevice, refused, busy, noRelay, closed,
 };

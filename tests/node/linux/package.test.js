@@ -58,7 +58,7 @@ test('the ES module face shares the CommonJS state', async () => {
   assert.strictEqual(esm.QuorvelError, quorvel.QuorvelError);
 });
 
-test('inside Electron the DLL is looked for in app.asar.unpacked', (t) => {
+test('inside Electron the DLLs are looked for in app.asar.unpacked', (t) => {
   for (const [inside, unpacked] of [
     ['C:\\app\\resources\\app.asar\\node_modules\\quorvel\\bin', 'C:\\app\\resources\\app.asar.unpacked\\node_modules\\quorvel\\bin'],
     ['/opt/app/resources/app.asar/node_modules/quorvel', '/opt/app/resources/app.asar.unpacked/node_modules/quorvel'],
@@ -76,6 +76,8 @@ test('inside Electron the DLL is looked for in app.asar.unpacked', (t) => {
   const { dllPath } = require(path.join(installed, 'lib/dll_path'));
   process.versions.electron = '30.0.0';
   t.after(() => delete process.versions.electron);
-  assert.strictEqual(dllPath(), path.join(resources, 'app.asar.unpacked', 'node_modules', 'quorvel',
-    'bin', `win32-${process.arch}`, 'Quorvel.dll'));
+  for (const dll of ['Quorvel.dll', 'QuorvelRelay.dll']) {
+    assert.strictEqual(dllPath(dll), path.join(resources, 'app.asar.unpacked', 'node_modules',
+      'quorvel', 'bin', `win32-${process.arch}`, dll));
+  }
 });

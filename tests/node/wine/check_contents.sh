@@ -5,7 +5,9 @@ set -euo pipefail
 expected="LICENSE
 README.md
 bin/win32-ia32/Quorvel.dll
+bin/win32-ia32/QuorvelRelay.dll
 bin/win32-x64/Quorvel.dll
+bin/win32-x64/QuorvelRelay.dll
 index.d.ts
 index.js
 index.mjs
