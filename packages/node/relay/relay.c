@@ -13,7 +13,9 @@
  * stop; the relay's thread ends after the JS call it may be waiting in,
  * which the JS thread runs once it is back in its event loop. RelayJoin
  * waits for that end, off the JS thread (koffi's .async); only then may
- * the JS side unregister its function. */
+ * the JS side unregister its function. A process that exits with the relay
+ * running stops nothing: the thread ends with the process, wherever it
+ * waits, and the JS function stays registered until then. */
 #define WIN32_LEAN_AND_MEAN
 #define QUORVEL_RELAY_BUILDING
 #include <windows.h>
