@@ -3,6 +3,7 @@
 #include "control/endpoint_state.h"
 #include "control/release.h"
 #include "notify/volume_callback.h"
+#include "platform/process_exit.h"
 #include "quorvel.h"
 
 namespace quorvel {
@@ -88,12 +89,22 @@ extern "C" int QUORVEL_CALL InitEndPoint(VolumeChangeCallback callback) {
 
 extern "C" int QUORVEL_CALL UninitEndPoint(void) {
   quorvel::EndpointState &state = endpointState;
-  // No move may run while the rest is taken apart.
-  quorvel::stopFollowing(state);
+  // At exit the modules behind the platform's objects are usually detached
+  // already and their threads gone: a call could hang, or crash in a lock
+  // an ended thread held. So nothing is called then, only forgotten; also
+  // when the exit begins while a move is waited for.
+  if (quorvel::platform::processExiting() || !quorvel::stopFollowing(state)) {
+    quorvel::forgetBinding(state);
+    return 1;
+  }
   quorvel::replaceVolume(state, nullptr);
   quorvel::releaseAndClear(state.enumerator);
   quorvel::releaseAndClear(state.device);
   quorvel::freeAndClear(state.deviceId);
+  if (state.mtaUsage != nullptr) {
+    quorvel::platform::releaseMultithreadedApartment(state.mtaUsage);
+    state.mtaUsage = nullptr;
+  }
   state.bound = false;
   // Undo only our own initialisations, never the host's, and only on the
   // thread they belong to; elsewhere the count waits for that thread.

@@ -59,13 +59,15 @@ elseif(CHECK STREQUAL "imports")
     list(APPEND imports "${dll}:${functions}")
   endforeach()
   list(SORT imports)
-  # QueueUserWorkItem and CoInitializeEx run a move to a new default device
-  # on the system thread pool; the timer queue timer asks for the periodic
-  # look; Sleep is how letting go of a control waits for the controls still
-  # using it, and OpenThread, WaitForSingleObject, CloseHandle, GetLastError
-  # and ntdll's RtlDllShutdownInProgress tell it when what it waits for can
-  # never come; CoTaskMemFree frees endpoint ids.
-  set(expected "KERNEL32.DLL:CloseHandle,CreateTimerQueueTimer,DeleteTimerQueueTimer,GetCurrentThreadId,GetLastError,GetModuleHandleExW,OpenThread,QueueUserWorkItem,Sleep,WaitForSingleObject"
+  # QueueUserWorkItem runs a move to a new default device on the system
+  # thread pool, in the multithreaded apartment that CoIncrementMTAUsage
+  # (looked up with GetProcAddress: Windows 8 on) keeps, or else one that
+  # CoInitializeEx sets up; the thread-pool timer asks for the periodic
+  # look; GetTickCount spaces the looks failures ask for; Sleep is how
+  # letting go waits for the controls and the move still running, and
+  # ntdll's RtlDllShutdownInProgress tells it when the process exits;
+  # CoTaskMemFree frees endpoint ids.
+  set(expected "KERNEL32.DLL:CloseThreadpoolTimer,CreateThreadpoolTimer,GetCurrentThreadId,GetModuleHandleExW,GetProcAddress,GetTickCount,QueueUserWorkItem,SetThreadpoolTimer,Sleep"
                "NTDLL.DLL:RtlDllShutdownInProgress"
                "OLE32.DLL:CoCreateGuid,CoCreateInstance,CoInitialize,CoInitializeEx,CoTaskMemFree,CoUninitialize")
   if(NOT imports STREQUAL expected)
