@@ -1,5 +1,5 @@
 # Reads a built Quorvel.dll back and checks what a Windows host relies on.
-# -DDLL=<path> -DCHECK=exports|imports|entry|sections|size|version, plus -DOBJDUMP
+# -DDLL=<path> -DCHECK=exports|imports|entry|sections|size|guards|version, plus -DOBJDUMP
 # or -DWINDRES, and -DMAX_BYTES for size.
 
 function(run_tool out)
@@ -152,6 +152,16 @@ elseif(CHECK STREQUAL "sections")
   list(LENGTH sections count)
   if(count LESS 3)
     message(FATAL_ERROR "could not read the section table:\n${dump}")
+  endif()
+elseif(CHECK STREQUAL "guards")
+  # Control Flow Guard, its load configuration, and CET_COMPAT (debug type 20, bit 0).
+  run_tool(dump ${OBJDUMP} -p ${DLL})
+  if(dump MATCHES "\tGUARD_CF\n.*\nEntry a 0*[1-9a-f][^\n]* Load Conf.*\n 20 +[A-Za-z]+ 00000004 [0-9a-f]+ ([0-9a-f]+)\n")
+    math(EXPR offset "0x${CMAKE_MATCH_1}")
+    file(READ ${DLL} cet OFFSET ${offset} LIMIT 1 HEX)
+  endif()
+  if(NOT cet MATCHES "[13579bdf]$")
+    message(FATAL_ERROR "no Control Flow Guard, load configuration or CET_COMPAT (${cet}):\n${dump}")
   endif()
 elseif(CHECK STREQUAL "version")
   run_tool(rc ${WINDRES} -J coff -O rc -i ${DLL})
