@@ -1,5 +1,5 @@
 # Reads a built Quorvel.dll back and checks what a Windows host relies on.
-# -DDLL=<path> -DCHECK=exports|imports|entry|sections|size|version, plus -DOBJDUMP
+# -DDLL=<path> -DCHECK=exports|imports|entry|sections|size|guards|version, plus -DOBJDUMP
 # or -DWINDRES, and -DMAX_BYTES for size.
 
 function(run_tool out)
@@ -115,9 +115,27 @@ elseif(CHECK STREQUAL "size")
 elseif(CHECK STREQUAL "sections")
   run_tool(dump ${OBJDUMP} -h ${DLL})
   string(REGEX MATCHALL "\n +[0-9]+ [^\n]+\n[^\n]+" sections "${dump}")
+  # Only the variables (.data, .bss) are writable, and hold no constant: no GUID
+  # (IID_IAudioEndpointVolume stands for vtables, strings and GUIDs), and no
+  # unwind table, which objdump shows under the section holding it (x64).
+  set(guid 822cdf5c1e8446459722)
+  file(READ ${DLL} image HEX)
+  run_tool(headers ${OBJDUMP} -p ${DLL})
+  if(NOT image MATCHES "${guid}" OR (dump MATCHES "pei-x86-64" AND NOT headers MATCHES "\nDump of "))
+    message(FATAL_ERROR "found no GUID or no unwind table to look for:\n${headers}")
+  endif()
   foreach(section IN LISTS sections)
     if(section MATCHES "CODE" AND NOT section MATCHES "READONLY")
       message(FATAL_ERROR "writable and executable section:${section}")
+    endif()
+    string(REGEX MATCH " ([^ ]+) +([0-9a-f]+) +[0-9a-f]+ +[0-9a-f]+ +([0-9a-f]+)" _ "${section}")
+    set(name ${CMAKE_MATCH_1})
+    math(EXPR from "0x${CMAKE_MATCH_3} * 2")
+    math(EXPR length "0x${CMAKE_MATCH_2} * 2")
+    string(SUBSTRING "${image}" ${from} ${length} bytes)
+    if(NOT section MATCHES "READONLY" AND (NOT name MATCHES "^\\.(data|bss)$" OR bytes MATCHES "${guid}"
+                                           OR headers MATCHES "\nDump of ${name}\n"))
+      message(FATAL_ERROR "constants in a writable section:${section}")
     endif()
   endforeach()
   if(dump MATCHES "\\.(tls|CRT)")
@@ -136,6 +154,16 @@ elseif(CHECK STREQUAL "sections")
   list(LENGTH sections count)
   if(count LESS 3)
     message(FATAL_ERROR "could not read the section table:\n${dump}")
+  endif()
+elseif(CHECK STREQUAL "guards")
+  # Control Flow Guard, its load configuration, and CET_COMPAT (debug type 20, bit 0).
+  run_tool(dump ${OBJDUMP} -p ${DLL})
+  if(dump MATCHES "\tGUARD_CF\n.*\nEntry a 0*[1-9a-f][^\n]* Load Conf.*\n 20 +[A-Za-z]+ 00000004 [0-9a-f]+ ([0-9a-f]+)\n")
+    math(EXPR offset "0x${CMAKE_MATCH_1}")
+    file(READ ${DLL} cet OFFSET ${offset} LIMIT 1 HEX)
+  endif()
+  if(NOT cet MATCHES "[13579bdf]$")
+    message(FATAL_ERROR "no Control Flow Guard, load configuration or CET_COMPAT (${cet}):\n${dump}")
   endif()
 elseif(CHECK STREQUAL "version")
   run_tool(rc ${WINDRES} -J coff -O rc -i ${DLL})
