@@ -19,8 +19,7 @@ namespace {
 // state up, when requests are noted but left to startFollowing.
 enum : LONG { kClosed, kOpening, kOpen };
 constinit Atomic<LONG> phase{kClosed};
-// requestMove calls under way: stopFollowing waits for them, so that none
-// queues a move after it has looked.
+// requestMove calls under way: stopFollowing waits for them.
 constinit Atomic<LONG> requestsUnderWay{0};
 // A request not yet acted upon.
 constinit Atomic<bool> movePending{false};
@@ -327,25 +326,46 @@ void startFollowing(EndpointState &state) {
 
 bool stopFollowing(EndpointState &state) {
   phase.store(kClosed);
-  stopLooking();
-  if (!waitUntilZero(requestsUnderWay)) {
-    return false;
+  bool settled = !platform::processExiting();
+  if (settled) {
+    stopLooking();
   }
-  // A move queued but not started may be held back for good: during
-  // FreeLibrary its thread waits at its start for the loader lock that
-  // the caller holds. It is forgotten, and does nothing when it starts.
-  // A running one is waited for.
-  for (LONG stage = moveStage.load(); stage != kNoMove; stage = moveStage.load()) {
-    if ((stage & kRunning) == 0) {
+  // Requests under way are waited for, so that none queues a move once no
+  // move is found. A move queued but not started may be held back for
+  // good: during FreeLibrary its thread waits at its start for the loader
+  // lock that the caller holds. It is forgotten, and does nothing when it
+  // starts. A running one is waited for.
+  while (settled) {
+    const bool requesting = requestsUnderWay.load() != 0;
+    LONG stage = moveStage.load();
+    if (!requesting && stage == kNoMove) {
+      break;
+    }
+    if (!requesting && (stage & kRunning) == 0) {
       moveStage.compare_exchange_weak(stage, kNoMove);
     } else if (platform::processExiting()) {
-      return false;
+      settled = false;
     } else {
       Sleep(1);
     }
   }
   movePending.store(false);
   serviceLost.store(false);
+  if (!settled) {
+    // Every other thread is gone, so nothing changes these any more.
+    lookTimer = nullptr;
+    requestsUnderWay.store(0);
+    moveStage.store(kNoMove);
+    state.endpointVolume.exchange(nullptr);
+    state.enumerator = nullptr;
+    state.device = nullptr;
+    state.deviceId = nullptr;
+    state.watching = false;
+    state.mtaUsage = nullptr;
+    state.bound = false;
+    state.comInitCount = 0;
+    return false;
+  }
   if (state.watching) {
     // Nothing can be done about a refused withdrawal; the closed phase
     // already turns away whatever the platform still reports.
@@ -353,24 +373,6 @@ bool stopFollowing(EndpointState &state) {
     state.watching = false;
   }
   return true;
-}
-
-void forgetBinding(EndpointState &state) {
-  phase.store(kClosed);
-  lookTimer = nullptr;
-  // Every other thread is gone, so no count can change under these.
-  requestsUnderWay.store(0);
-  moveStage.store(kNoMove);
-  movePending.store(false);
-  serviceLost.store(false);
-  state.endpointVolume.exchange(nullptr);
-  state.enumerator = nullptr;
-  state.device = nullptr;
-  state.deviceId = nullptr;
-  state.watching = false;
-  state.mtaUsage = nullptr;
-  state.bound = false;
-  state.comInitCount = 0;
 }
 
 void replaceVolume(EndpointState &state, IAudioEndpointVolume *next) {

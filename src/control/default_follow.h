@@ -28,14 +28,11 @@ void requestMoveAfterFailure();
 
 // Stops the looks, forgets a move queued but not started (it does nothing
 // when it starts), waits for a running one to finish, then withdraws
-// deviceWatch. False if the process began to exit meanwhile: the move may
-// then never finish, and the caller must forget the binding.
+// deviceWatch. At process exit, or once an exit begins while it waits, it
+// calls nothing more: the platform's objects may be gone with the modules
+// that implement them. It then forgets every reference and registration
+// of the binding, starts the follow state afresh, and returns false.
 bool stopFollowing(EndpointState &state);
-
-// At process exit, when the platform's objects may be gone with the
-// modules that implement them: drops every reference and registration
-// without a call, and starts the follow state afresh.
-void forgetBinding(EndpointState &state);
 
 // Puts next (or null) in the place of the held volume control, then
 // withdraws the sink from the old one (if any), waits for the controls

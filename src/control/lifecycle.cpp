@@ -3,7 +3,6 @@
 #include "control/endpoint_state.h"
 #include "control/release.h"
 #include "notify/volume_callback.h"
-#include "platform/process_exit.h"
 #include "quorvel.h"
 
 namespace quorvel {
@@ -91,10 +90,8 @@ extern "C" int QUORVEL_CALL UninitEndPoint(void) {
   quorvel::EndpointState &state = endpointState;
   // At exit the modules behind the platform's objects are usually detached
   // already and their threads gone: a call could hang, or crash in a lock
-  // an ended thread held. So nothing is called then, only forgotten; also
-  // when the exit begins while a move is waited for.
-  if (quorvel::platform::processExiting() || !quorvel::stopFollowing(state)) {
-    quorvel::forgetBinding(state);
+  // an ended thread held. Then the binding is only forgotten.
+  if (!quorvel::stopFollowing(state)) {
     return 1;
   }
   quorvel::replaceVolume(state, nullptr);

@@ -13,10 +13,13 @@ namespace quorvel::platform {
 using MtaUsage = void *;
 
 #ifdef _WIN32
-// ole32 is among the DLL's imports, so it is loaded while the DLL is.
+// ole32 is among the DLL's imports, so it is loaded while the DLL is. Its
+// name is spelt out, as WCHAR is wchar_t in one SDK and char16_t in
+// another.
 template <typename Function> Function ole32Function(const char *name) {
+  constexpr WCHAR kOle32[] = {'o', 'l', 'e', '3', '2', 0};
   HMODULE ole32 = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, L"ole32.dll", &ole32);
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, kOle32, &ole32);
   const FARPROC found = ole32 != nullptr ? GetProcAddress(ole32, name) : nullptr;
   return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
 }
