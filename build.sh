@@ -7,7 +7,8 @@ cd "$(dirname "$0")"
 source scripts/packages.sh
 ensure_packages "${QUORVEL_BUILD_PACKAGES[@]}"
 # Wine runs the .NET SDK that packs the NuGet package, and shows volumectl
-# at the end; the rest of the build does without it.
+# at the end. Without it everything else is built and staged, and the build
+# then fails: dist/ lacks the NuGet package.
 wine=1 dotnet_package=ON
 ensure_packages "${QUORVEL_WINE_PACKAGES[@]}" || wine=0 dotnet_package=OFF
 if [ "$wine" -eq 1 ]; then
@@ -40,8 +41,9 @@ find dist -type f | sort | sed 's/^/  /'
 
 echo
 if [ "$wine" -eq 0 ]; then
-  echo "note: Wine is missing and could not be installed (above), so the NuGet package is not packed and volumectl is not shown running"
-  exit 0
+  echo "error: Wine is missing and could not be installed (above), so the NuGet package" \
+    "dist/Quorvel.1.0.0.nupkg is not packed; everything else is staged in dist/" >&2
+  exit 1
 fi
 echo "volumectl under Wine, against Wine's own audio service (a null ALSA output)."
 echo "Wine keeps each process's mute flag to itself, so every run starts unmuted."

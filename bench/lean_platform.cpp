@@ -74,20 +74,21 @@ BOOL QueueUserWorkItem(LPTHREAD_START_ROUTINE function, LPVOID context, unsigned
 void Sleep(DWORD) {}
 // The look's timer fires when lean::tick() is called.
 namespace {
-WAITORTIMERCALLBACK timer;
+PTP_TIMER_CALLBACK timer;
 }
-void lean::tick() { timer(nullptr, 1); }
-BOOL CreateTimerQueueTimer(HANDLE *handle, HANDLE, WAITORTIMERCALLBACK callback, PVOID, DWORD,
-                           DWORD, unsigned long) {
+void lean::tick() { timer(nullptr, nullptr, nullptr); }
+PTP_TIMER CreateThreadpoolTimer(PTP_TIMER_CALLBACK callback, PVOID, PTP_CALLBACK_ENVIRON) {
   timer = callback;
-  *handle = &timer;
-  return 1;
+  return reinterpret_cast<PTP_TIMER>(&timer);
 }
-BOOL DeleteTimerQueueTimer(HANDLE, HANDLE, HANDLE) { return 1; }
-// Nothing waits here, so nothing asks after a thread's fate.
-HANDLE OpenThread(DWORD, BOOL, DWORD) { return nullptr; }
-DWORD WaitForSingleObject(HANDLE, DWORD) { return 0; }
-BOOL CloseHandle(HANDLE) { return 1; }
-DWORD GetLastError() { return 0; }
+void SetThreadpoolTimer(PTP_TIMER, PFILETIME, DWORD, DWORD) {}
+void CloseThreadpoolTimer(PTP_TIMER) {}
+DWORD GetTickCount() { return 0; }
+// The apartment is held while bound, as from Windows 8 on.
+HRESULT CoIncrementMTAUsage(void **cookie) {
+  *cookie = &timer;
+  return S_OK;
+}
+HRESULT CoDecrementMTAUsage(void *) { return S_OK; }
 BOOLEAN RtlDllShutdownInProgress() { return 0; }
 void quorvel::countIn(VolumeSlot &slot) { slot.inUse.fetch_add(1); }

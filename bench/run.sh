@@ -65,7 +65,7 @@ layout() {
   "$tool" -h "$dll" | awk '/^ +[0-9]+ \./ { print $2, $3 }' | while read -r name size; do
     used=$((0x$size))
     case $name in
-      .text) name=".text (code)" ;;
+      .text) name=".text (code; the constants; x64: the unwind tables)" ;;
       .data) name=".data (the notification objects, the binding state)" ;;
       .rdata) name=".rdata (vtable, GUIDs)" ;;
       .pdata | .xdata) name="$name (x64 unwind data)" ;;

@@ -17,6 +17,22 @@ target_compile_options(Quorvel PRIVATE /GR- /EHs-c- /GS- /Zl /Brepro)
 # the Quorvel.lib this build ships.
 target_link_options(Quorvel PRIVATE /NODEFAULTLIB /ENTRY:DllMain /MANIFEST:NO /Brepro)
 target_link_libraries(Quorvel PRIVATE ole32 kernel32 ntdll)
+# x64 hosts may refuse DLLs that are not marked for hardware-enforced stack
+# protection or built with Control Flow Guard. The guard needs the load
+# configuration the C runtime would supply; the DLL carries its own, which
+# clang-cl can build (cl has no inline assembly on x64).
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  target_link_options(Quorvel PRIVATE /CETCOMPAT)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    target_sources(Quorvel PRIVATE src/platform/guard_load_config.c)
+    target_compile_options(Quorvel PRIVATE /guard:cf)
+    # The exception table joins the constants, read-only, in the blocks they
+    # take, rather than a 512-byte block of its own: the guard's table and
+    # load configuration made the DLL a block larger. Found through the
+    # exception directory, as Windows finds it.
+    target_link_options(Quorvel PRIVATE /guard:cf /MERGE:.pdata=.rdata)
+  endif()
+endif()
 
 # Checked and run under Wine where the DLL is cross-built.
 if(CMAKE_CROSSCOMPILING)

@@ -1,9 +1,9 @@
 # Writes kernel32.lib, ole32.lib and ntdll.lib into import_dir with llvm-dlltool, each
 # with the functions Quorvel.dll imports. On x86 they are stdcall: the .def
 # names carry the argument bytes, which -k drops from the imported names.
-set(kernel32 CloseHandle@4 CreateTimerQueueTimer@28 DeleteTimerQueueTimer@12 GetCurrentThreadId@0
-             GetLastError@0 GetModuleHandleExW@12 OpenThread@12 QueueUserWorkItem@12 Sleep@4
-             WaitForSingleObject@8)
+set(kernel32 CloseThreadpoolTimer@4 CreateThreadpoolTimer@12 GetCurrentThreadId@0
+             GetModuleHandleExW@12 GetProcAddress@8 GetTickCount@0 QueueUserWorkItem@12
+             SetThreadpoolTimer@16 Sleep@4)
 set(ole32 CoCreateGuid@4 CoCreateInstance@20 CoInitialize@4 CoInitializeEx@8 CoTaskMemFree@4
           CoUninitialize@0)
 set(ntdll RtlDllShutdownInProgress@0)

@@ -5,7 +5,8 @@
 #include "control/release.h"
 #include "notify/device_watch.h"
 #include "notify/volume_callback.h"
-#include "platform/thread_fate.h"
+#include "platform/mta_usage.h"
+#include "platform/process_exit.h"
 
 namespace quorvel {
 
@@ -13,30 +14,41 @@ constinit Atomic<bool> serviceLost{false};
 
 namespace {
 
-// Set by stopFollowing: requests are refused and queued moves do nothing.
-constinit Atomic<bool> closing{true};
+// Whether moves may run. Closed from load on and from the start of
+// UninitEndPoint; opening while the host's thread sets a binding's follow
+// state up, when requests are noted but left to startFollowing.
+enum : LONG { kClosed, kOpening, kOpen };
+constinit Atomic<LONG> phase{kClosed};
+// requestMove calls under way: stopFollowing waits for them.
+constinit Atomic<LONG> requestsUnderWay{0};
 // A request not yet acted upon.
 constinit Atomic<bool> movePending{false};
-// A work item is queued or running; it takes every pending request.
-constinit Atomic<bool> moveQueued{false};
-// Requests under way plus the queued or running work item: stopFollowing
-// waits for these to come to zero.
-constinit Atomic<LONG> moveTickets{0};
-// The id of the thread running the work item; 0 while none runs.
-constinit Atomic<LONG> moveThread{0};
+// The one work item: kNoMove, its ticket while it is queued, or its ticket
+// with kRunning set once it has started. The ticket names the item, so
+// that one UninitEndPoint has forgotten does nothing when it starts, also
+// after another has been queued for a new binding.
+constexpr LONG kNoMove = 0;
+constexpr LONG kRunning = 1;
+constinit Atomic<LONG> moveStage{kNoMove};
+constinit Atomic<LONG> ticketsIssued{0};
+// Set by a new binding and by each look period, cleared by a renewal of the
+// enumerator: with no device at all every look fails, and a renewal costs
+// the service an enumerator made and registered.
+constinit Atomic<bool> renewalAllowed{false};
+// When a failure may next ask for a move (GetTickCount's clock), and the
+// spacing that led there; 0 before the binding's first.
+constinit Atomic<LONG> failureLookDue{0};
+constinit Atomic<LONG> failureSpacing{0};
 // Asks for a look every kLookPeriodMs while following; null otherwise.
 // Only InitEndPoint and UninitEndPoint touch it, which the host must not
 // run at once.
-constinit HANDLE lookTimer = nullptr;
+constinit PTP_TIMER lookTimer = nullptr;
 
-// Waits until count is zero, or gives up with false when that can never
-// come: the process is exiting, or the count is owner's (a thread's id, 0
-// while none holds it) and that thread has ended.
-bool waitUntilZero(const Atomic<LONG> &count, const Atomic<LONG> *owner = nullptr) {
+// Waits until count is zero; false if the process began to exit meanwhile,
+// when a thread counted in may have been ended and it never would be.
+bool waitUntilZero(const Atomic<LONG> &count) {
   while (count.load() != 0) {
-    const LONG thread = owner != nullptr ? owner->load() : 0;
-    if (platform::processExiting() ||
-        (thread != 0 && platform::threadEnded(static_cast<DWORD>(thread)))) {
+    if (platform::processExiting()) {
       return false;
     }
     Sleep(1);
@@ -49,7 +61,36 @@ bool waitUntilZero(const Atomic<LONG> &count, const Atomic<LONG> *owner = nullpt
 // nothing of it: a host that only listens would hear nothing more. So a
 // move is asked for every kLookPeriodMs while bound; one that finds all as
 // it was costs a lookup of the default and one call on the held control.
-void WINAPI lookTick(PVOID, BOOLEAN) { requestMove(); }
+void WINAPI lookTick(PTP_CALLBACK_INSTANCE, PVOID, PTP_TIMER) {
+  if (phase.load() == kOpen) {
+    renewalAllowed.store(true);
+    requestMove();
+  }
+}
+
+// The look fires within kLookWindowMs after each period, so that the
+// system can wake the processor for it together with other timers. Left
+// null if refused: the binding then does without the look.
+void startLooking() {
+  lookTimer = CreateThreadpoolTimer(lookTick, nullptr, nullptr);
+  if (lookTimer != nullptr) {
+    // Relative, in units of 100 ns.
+    constexpr LONGLONG kDue = -static_cast<LONGLONG>(kLookPeriodMs) * 10000;
+    FILETIME due{static_cast<DWORD>(kDue), static_cast<DWORD>(kDue >> 32)};
+    SetThreadpoolTimer(lookTimer, &due, kLookPeriodMs, kLookWindowMs);
+  }
+}
+
+// Without waiting for a tick in progress: it may be waiting for the
+// caller's thread, or at its start for the loader lock the caller holds.
+// A late tick finds the binding closed, in the pinned module.
+void stopLooking() {
+  if (lookTimer != nullptr) {
+    SetThreadpoolTimer(lookTimer, nullptr, 0, 0);
+    CloseThreadpoolTimer(lookTimer);
+    lookTimer = nullptr;
+  }
+}
 
 // Tells the host the state of the device it is now bound to. A change
 // notification may overtake this snapshot; it is sent all the same, since
@@ -77,8 +118,18 @@ IMMDevice *currentDefault(const EndpointState &state, LPWSTR &id, HRESULT &statu
   return device;
 }
 
-bool isHeld(const EndpointState &state, LPCWSTR id) {
-  return id != nullptr && state.deviceId != nullptr && platform::sameEndpointId(id, state.deviceId);
+// Whether the default found is the device held, as far as can be told:
+// with either id unknown it cannot be told apart, and a look that rebound
+// it would do so every time, telling the host the same state again. An id
+// that the binding could not have may be had now.
+bool mayBeHeld(EndpointState &state, LPCWSTR id) {
+  if (state.endpointVolume.load() == nullptr) {
+    return false;
+  }
+  if (state.deviceId == nullptr && FAILED(state.device->GetId(&state.deviceId))) {
+    state.deviceId = nullptr;
+  }
+  return id == nullptr || state.deviceId == nullptr || platform::sameEndpointId(id, state.deviceId);
 }
 
 // The held control answers a cheap call unless its objects were lost in
@@ -130,10 +181,11 @@ void moveToDefault(EndpointState &state) {
   LPWSTR id = nullptr;
   HRESULT status = S_OK;
   IMMDevice *device = currentDefault(state, id, status);
-  if (device == nullptr && platform::mayMeanLost(status) && renewEnumerator(state, status)) {
+  if (device == nullptr && platform::mayMeanLost(status) && renewalAllowed.exchange(false) &&
+      renewEnumerator(state, status)) {
     device = currentDefault(state, id, status);
   }
-  if (device != nullptr && isHeld(state, id) && heldStillAnswers(state)) {
+  if (device != nullptr && mayBeHeld(state, id) && heldStillAnswers(state)) {
     freeAndClear(id);
     device->Release();
     return;
@@ -168,105 +220,159 @@ void moveToDefault(EndpointState &state) {
   }
 }
 
-DWORD WINAPI moveWork(LPVOID) {
-  do {
-    // Cleared before another item can be queued, so that it never clears
-    // that item's id.
-    moveThread.store(static_cast<LONG>(GetCurrentThreadId()));
-    // A thread-pool thread: COM is initialised for a round of moves and
-    // undone before the item gives up its turn.
-    const bool initialised = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
-    while (movePending.exchange(false) && !closing.load()) {
-      moveToDefault(endpointState);
-      if (serviceLost.load()) {
-        // Requests made meanwhile wait for the next attempt.
-        Sleep(kRebindSpacingMs);
-      }
+DWORD WINAPI moveWork(LPVOID context) {
+  const LONG ticket = static_cast<LONG>(reinterpret_cast<INT_PTR>(context));
+  for (LONG queued = ticket; !moveStage.compare_exchange_weak(queued, ticket | kRunning);
+       queued = ticket) {
+    if (queued != ticket) {
+      return 0; // forgotten by UninitEndPoint
     }
-    if (initialised) {
-      CoUninitialize();
-    }
-    moveThread.store(0);
-    moveQueued.store(false);
-    // A request made after the last look found the item still queued and
-    // left its change pending: take it on, unless another item already has.
-  } while (movePending.load() && !closing.load() && !moveQueued.exchange(true));
-  moveTickets.fetch_sub(1);
+  }
+  // Inside the apartment held while bound, a pool thread needs no set-up;
+  // where it cannot be held, COM is initialised for the round and undone.
+  const bool initialised =
+      endpointState.mtaUsage == nullptr && SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+  while (movePending.exchange(false) && phase.load() == kOpen) {
+    moveToDefault(endpointState);
+  }
+  if (initialised) {
+    CoUninitialize();
+  }
+  moveStage.store(kNoMove);
+  // A request made after the last look found this item running and left
+  // its change to it.
+  if (movePending.load()) {
+    requestMove();
+  }
   return 0;
+}
+
+// Queues the work item unless one is queued or running, which then takes
+// the request.
+void queueMove() {
+  const LONG ticket = static_cast<LONG>((static_cast<DWORD>(ticketsIssued.fetch_add(1)) << 2) | 2);
+  for (LONG idle = kNoMove; !moveStage.compare_exchange_weak(idle, ticket); idle = kNoMove) {
+    if (idle != kNoMove) {
+      return;
+    }
+  }
+  if (!QueueUserWorkItem(moveWork, reinterpret_cast<LPVOID>(static_cast<INT_PTR>(ticket)),
+                         WT_EXECUTEDEFAULT)) {
+    moveStage.store(kNoMove);
+  }
 }
 
 } // namespace
 
 void requestMove() {
-  moveTickets.fetch_add(1);
-  if (!closing.load()) {
+  requestsUnderWay.fetch_add(1);
+  if (phase.load() != kClosed) {
     movePending.store(true);
-    if (!moveQueued.exchange(true)) {
-      moveTickets.fetch_add(1); // handed to the work item
-      if (!QueueUserWorkItem(moveWork, nullptr, WT_EXECUTEDEFAULT)) {
-        moveQueued.store(false);
-        moveTickets.fetch_sub(1);
-      }
+    if (phase.load() == kOpen) {
+      queueMove();
     }
   }
-  moveTickets.fetch_sub(1);
+  requestsUnderWay.fetch_sub(1);
+}
+
+void requestMoveAfterFailure() {
+  const DWORD now = GetTickCount();
+  LONG due = failureLookDue.load();
+  const DWORD spacing = static_cast<DWORD>(failureSpacing.load());
+  // A due time more than a period ahead is an old one that the clock has
+  // wrapped past.
+  const DWORD ahead = static_cast<DWORD>(due) - now;
+  if (spacing != 0 && ahead != 0 && ahead <= kLookPeriodMs) {
+    return;
+  }
+  // Failures that go on double the spacing; after a quiet period it starts
+  // again from the shortest.
+  const bool goingOn = spacing != 0 && now - static_cast<DWORD>(due) < kLookPeriodMs;
+  const DWORD next =
+      !goingOn ? kRebindSpacingMs : (spacing * 2 < kLookPeriodMs ? spacing * 2 : kLookPeriodMs);
+  // Another thread's failure may have taken this turn.
+  if (failureLookDue.compare_exchange_weak(due, static_cast<LONG>(now + next))) {
+    failureSpacing.store(static_cast<LONG>(next));
+    requestMove();
+  }
 }
 
 void startFollowing(EndpointState &state) {
   if (FAILED(state.device->GetId(&state.deviceId))) {
     state.deviceId = nullptr;
   }
-  closing.store(false);
-  // Left null if refused: the binding then does without the look.
-  CreateTimerQueueTimer(&lookTimer, nullptr, lookTick, nullptr, kLookPeriodMs, kLookPeriodMs,
-                        WT_EXECUTEINTIMERTHREAD);
+  state.mtaUsage = platform::holdMultithreadedApartment();
+  renewalAllowed.store(true);
+  failureSpacing.store(0);
+  // From here requests are noted; the host's thread alone uses the
+  // enumerator and the state until the binding is open.
+  phase.store(kOpening);
   state.watching = SUCCEEDED(state.enumerator->RegisterEndpointNotificationCallback(&deviceWatch));
-  if (!state.watching) {
-    return;
+  bool changed = false;
+  if (state.watching) {
+    LPWSTR id = nullptr;
+    HRESULT status = S_OK;
+    IMMDevice *device = currentDefault(state, id, status);
+    changed = device == nullptr || !mayBeHeld(state, id);
+    freeAndClear(id);
+    releaseAndClear(device);
   }
-  LPWSTR id = nullptr;
-  HRESULT status = S_OK;
-  IMMDevice *device = currentDefault(state, id, status);
-  const bool changed = !isHeld(state, id);
-  freeAndClear(id);
-  releaseAndClear(device);
-  if (changed) {
+  phase.store(kOpen);
+  if (changed || movePending.load()) {
     requestMove();
   }
+  startLooking();
 }
 
-void stopFollowing(EndpointState &state) {
-  closing.store(true);
-  // Deleting the timer waits for a tick in progress, so no look is asked
-  // for after this. At exit the timer's thread is gone and would never
-  // answer; the process takes the timer with it.
-  if (lookTimer != nullptr && !platform::processExiting()) {
-    DeleteTimerQueueTimer(nullptr, lookTimer, INVALID_HANDLE_VALUE);
+bool stopFollowing(EndpointState &state) {
+  phase.store(kClosed);
+  bool settled = !platform::processExiting();
+  if (settled) {
+    stopLooking();
   }
-  lookTimer = nullptr;
-  // A move may still renew the enumerator, so the watch is withdrawn from
-  // whichever one holds it once no move runs.
-  if (!waitUntilZero(moveTickets, &moveThread)) {
-    // The move can never finish, and may be using any of the platform's
-    // objects: they are leaked rather than released under it, and the
-    // follow state starts afresh for a later binding.
+  // Requests under way are waited for, so that none queues a move once no
+  // move is found. A move queued but not started may be held back for
+  // good: during FreeLibrary its thread waits at its start for the loader
+  // lock that the caller holds. It is forgotten, and does nothing when it
+  // starts. A running one is waited for.
+  while (settled) {
+    const bool requesting = requestsUnderWay.load() != 0;
+    LONG stage = moveStage.load();
+    if (!requesting && stage == kNoMove) {
+      break;
+    }
+    if (!requesting && (stage & kRunning) == 0) {
+      moveStage.compare_exchange_weak(stage, kNoMove);
+    } else if (platform::processExiting()) {
+      settled = false;
+    } else {
+      Sleep(1);
+    }
+  }
+  movePending.store(false);
+  serviceLost.store(false);
+  if (!settled) {
+    // Every other thread is gone, so nothing changes these any more.
+    lookTimer = nullptr;
+    requestsUnderWay.store(0);
+    moveStage.store(kNoMove);
     state.endpointVolume.exchange(nullptr);
     state.enumerator = nullptr;
     state.device = nullptr;
     state.deviceId = nullptr;
     state.watching = false;
-    moveTickets.store(0);
-    moveThread.store(0);
-    moveQueued.store(false);
-    movePending.store(false);
+    state.mtaUsage = nullptr;
+    state.bound = false;
+    state.comInitCount = 0;
+    return false;
   }
-  serviceLost.store(false);
   if (state.watching) {
-    // Nothing can be done about a refused withdrawal; closing already
-    // turns away whatever the platform still reports.
+    // Nothing can be done about a refused withdrawal; the closed phase
+    // already turns away whatever the platform still reports.
     state.enumerator->UnregisterEndpointNotificationCallback(&deviceWatch);
     state.watching = false;
   }
+  return true;
 }
 
 void replaceVolume(EndpointState &state, IAudioEndpointVolume *next) {

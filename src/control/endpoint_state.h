@@ -2,6 +2,7 @@
 #pragma once
 
 #include "control/control_guard.h"
+#include "platform/mta_usage.h"
 #include "platform/platform.h"
 
 namespace quorvel {
@@ -30,6 +31,9 @@ struct EndpointState {
   int comInitCount;
   // The thread those calls were made on; COM initialisation is per thread.
   DWORD comInitThread;
+  // Keeps the multithreaded apartment, in which moves run, alive while
+  // following; null where it cannot be held.
+  platform::MtaUsage mtaUsage;
 };
 
 extern constinit EndpointState endpointState;

@@ -88,12 +88,20 @@ extern "C" int QUORVEL_CALL InitEndPoint(VolumeChangeCallback callback) {
 
 extern "C" int QUORVEL_CALL UninitEndPoint(void) {
   quorvel::EndpointState &state = endpointState;
-  // No move may run while the rest is taken apart.
-  quorvel::stopFollowing(state);
+  // At exit the modules behind the platform's objects are usually detached
+  // already and their threads gone: a call could hang, or crash in a lock
+  // an ended thread held. Then the binding is only forgotten.
+  if (!quorvel::stopFollowing(state)) {
+    return 1;
+  }
   quorvel::replaceVolume(state, nullptr);
   quorvel::releaseAndClear(state.enumerator);
   quorvel::releaseAndClear(state.device);
   quorvel::freeAndClear(state.deviceId);
+  if (state.mtaUsage != nullptr) {
+    quorvel::platform::releaseMultithreadedApartment(state.mtaUsage);
+    state.mtaUsage = nullptr;
+  }
   state.bound = false;
   // Undo only our own initialisations, never the host's, and only on the
   // thread they belong to; elsewhere the count waits for that thread.

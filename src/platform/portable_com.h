@@ -11,6 +11,8 @@
 
 using HRESULT = std::int32_t;
 using LONG = std::int32_t;
+using LONGLONG = std::int64_t;
+using INT_PTR = std::intptr_t;
 using ULONG = std::uint32_t;
 using BOOL = std::int32_t;
 using WINBOOL = std::int32_t;
@@ -54,13 +56,9 @@ constexpr DWORD CLSCTX_ALL = 0x17;
 
 constexpr DWORD COINIT_MULTITHREADED = 0x0;
 constexpr unsigned long WT_EXECUTEDEFAULT = 0x0;
-constexpr unsigned long WT_EXECUTEINTIMERTHREAD = 0x20;
-inline const HANDLE INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(-1);
-constexpr DWORD SYNCHRONIZE = 0x00100000;
-constexpr DWORD WAIT_OBJECT_0 = 0;
-constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 
 constexpr DWORD GET_MODULE_HANDLE_EX_FLAG_PIN = 0x1;
+constexpr DWORD GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT = 0x2;
 constexpr DWORD GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS = 0x4;
 
 inline bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
@@ -160,7 +158,16 @@ struct IAudioEndpointVolume : IUnknown {
 };
 
 using LPTHREAD_START_ROUTINE = DWORD(WINAPI *)(LPVOID lpThreadParameter);
-using WAITORTIMERCALLBACK = void(WINAPI *)(PVOID lpParameter, BOOLEAN TimerOrWaitFired);
+struct FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+};
+using PFILETIME = FILETIME *;
+using PTP_TIMER = struct TP_TIMER *;
+using PTP_CALLBACK_INSTANCE = struct TP_CALLBACK_INSTANCE *;
+using PTP_CALLBACK_ENVIRON = struct TP_CALLBACK_ENVIRON *;
+using PTP_TIMER_CALLBACK = void(WINAPI *)(PTP_CALLBACK_INSTANCE Instance, PVOID Context,
+                                          PTP_TIMER Timer);
 
 // The component runtime and the few system calls the library makes; the
 // test suite links a fake of these.
@@ -175,11 +182,10 @@ BOOL GetModuleHandleExW(DWORD dwFlags, LPCWSTR lpModuleName, HMODULE *phModule);
 DWORD GetCurrentThreadId();
 BOOL QueueUserWorkItem(LPTHREAD_START_ROUTINE Function, LPVOID Context, unsigned long Flags);
 void Sleep(DWORD dwMilliseconds);
-BOOL CreateTimerQueueTimer(HANDLE *phNewTimer, HANDLE TimerQueue, WAITORTIMERCALLBACK Callback,
-                           PVOID Parameter, DWORD DueTime, DWORD Period, unsigned long Flags);
-BOOL DeleteTimerQueueTimer(HANDLE TimerQueue, HANDLE Timer, HANDLE CompletionEvent);
-HANDLE OpenThread(DWORD dwDesiredAccess, BOOL bInheritHandle, DWORD dwThreadId);
-DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
-BOOL CloseHandle(HANDLE hObject);
-DWORD GetLastError();
+PTP_TIMER CreateThreadpoolTimer(PTP_TIMER_CALLBACK pfnti, PVOID pv, PTP_CALLBACK_ENVIRON pcbe);
+void SetThreadpoolTimer(PTP_TIMER pti, PFILETIME pftDueTime, DWORD msPeriod, DWORD msWindowLength);
+void CloseThreadpoolTimer(PTP_TIMER pti);
+DWORD GetTickCount();
+HRESULT CoIncrementMTAUsage(void **pCookie);
+HRESULT CoDecrementMTAUsage(void *Cookie);
 BOOLEAN RtlDllShutdownInProgress();

@@ -55,6 +55,7 @@ protected:
     EXPECT_EQ(fake::com().allocationsOutstanding, 0);
     EXPECT_EQ(fake::audio().callbackViolations(), 0);
     EXPECT_EQ(fake::audio().usesAfterRelease(), 0);
+    EXPECT_EQ(fake::com().mtaUsages, 0);
     resetAll();
   }
 

@@ -196,8 +196,8 @@ void LifecycleDriver::uninit(ChoiceSource &choices) {
     audio().failAt(Step::UnregisterControlChangeNotify);
     ++figures_.faultsInjected;
   }
-  // A move still queued runs while UninitEndPoint waits for it, and does
-  // nothing: no platform call of a move may follow the watch's withdrawal.
+  // A move still queued is forgotten, and does nothing when it runs later:
+  // no platform call of a move may follow the watch's withdrawal.
   if (UninitEndPoint() != 1) {
     fail("UninitEndPoint must return 1");
   }

@@ -1,5 +1,5 @@
 # Reads a built Quorvel.dll back and checks what a Windows host relies on.
-# -DDLL=<path> -DCHECK=exports|imports|entry|sections|size|version, plus -DOBJDUMP
+# -DDLL=<path> -DCHECK=exports|imports|entry|sections|size|guards|version, plus -DOBJDUMP
 # or -DWINDRES, and -DMAX_BYTES for size.
 
 function(run_tool out)
@@ -59,13 +59,15 @@ elseif(CHECK STREQUAL "imports")
     list(APPEND imports "${dll}:${functions}")
   endforeach()
   list(SORT imports)
-  # QueueUserWorkItem and CoInitializeEx run a move to a new default device
-  # on the system thread pool; the timer queue timer asks for the periodic
-  # look; Sleep is how letting go of a control waits for the controls still
-  # using it, and OpenThread, WaitForSingleObject, CloseHandle, GetLastError
-  # and ntdll's RtlDllShutdownInProgress tell it when what it waits for can
-  # never come; CoTaskMemFree frees endpoint ids.
-  set(expected "KERNEL32.DLL:CloseHandle,CreateTimerQueueTimer,DeleteTimerQueueTimer,GetCurrentThreadId,GetLastError,GetModuleHandleExW,OpenThread,QueueUserWorkItem,Sleep,WaitForSingleObject"
+  # QueueUserWorkItem runs a move to a new default device on the system
+  # thread pool, in the multithreaded apartment that CoIncrementMTAUsage
+  # (looked up with GetProcAddress: Windows 8 on) keeps, or else one that
+  # CoInitializeEx sets up; the thread-pool timer asks for the periodic
+  # look; GetTickCount spaces the looks failures ask for; Sleep is how
+  # letting go waits for the controls and the move still running, and
+  # ntdll's RtlDllShutdownInProgress tells it when the process exits;
+  # CoTaskMemFree frees endpoint ids.
+  set(expected "KERNEL32.DLL:CloseThreadpoolTimer,CreateThreadpoolTimer,GetCurrentThreadId,GetModuleHandleExW,GetProcAddress,GetTickCount,QueueUserWorkItem,SetThreadpoolTimer,Sleep"
                "NTDLL.DLL:RtlDllShutdownInProgress"
                "OLE32.DLL:CoCreateGuid,CoCreateInstance,CoInitialize,CoInitializeEx,CoTaskMemFree,CoUninitialize")
   if(NOT imports STREQUAL expected)
@@ -113,11 +115,42 @@ elseif(CHECK STREQUAL "size")
 elseif(CHECK STREQUAL "sections")
   run_tool(dump ${OBJDUMP} -h ${DLL})
   string(REGEX MATCHALL "\n +[0-9]+ [^\n]+\n[^\n]+" sections "${dump}")
+  # Only the variables (.data, .bss) are writable, and hold no constant: no GUID
+  # (IID_IAudioEndpointVolume stands for vtables, strings and GUIDs), no exception
+  # table and no unwind table, which objdump shows under the section holding it
+  # where the exception table has a section of its own (x64).
+  set(guid 822cdf5c1e8446459722)
+  file(READ ${DLL} image HEX)
+  run_tool(headers ${OBJDUMP} -p ${DLL})
+  string(REGEX MATCH "\nImageBase[ \t]+([0-9a-f]+)" _ "${headers}")
+  set(base 0x${CMAKE_MATCH_1})
+  string(REGEX MATCH "\nEntry 3 ([0-9a-f]+) [0-9a-f]+ Exception" _ "${headers}")
+  math(EXPR exceptions "0x${CMAKE_MATCH_1}")
+  set(exceptions_found FALSE)
   foreach(section IN LISTS sections)
     if(section MATCHES "CODE" AND NOT section MATCHES "READONLY")
       message(FATAL_ERROR "writable and executable section:${section}")
     endif()
+    string(REGEX MATCH " ([^ ]+) +([0-9a-f]+) +([0-9a-f]+) +[0-9a-f]+ +([0-9a-f]+)" _ "${section}")
+    set(name ${CMAKE_MATCH_1})
+    math(EXPR from "0x${CMAKE_MATCH_4} * 2")
+    math(EXPR length "0x${CMAKE_MATCH_2} * 2")
+    math(EXPR start "0x${CMAKE_MATCH_3} - ${base}")
+    math(EXPR end "${start} + 0x${CMAKE_MATCH_2}")
+    string(SUBSTRING "${image}" ${from} ${length} bytes)
+    set(holds_exceptions FALSE)
+    if(exceptions GREATER_EQUAL start AND exceptions LESS end)
+      set(holds_exceptions TRUE)
+      set(exceptions_found TRUE)
+    endif()
+    if(NOT section MATCHES "READONLY" AND (NOT name MATCHES "^\\.(data|bss)$" OR bytes MATCHES "${guid}"
+                                           OR holds_exceptions OR headers MATCHES "\nDump of ${name}\n"))
+      message(FATAL_ERROR "constants in a writable section:${section}")
+    endif()
   endforeach()
+  if(NOT image MATCHES "${guid}" OR (dump MATCHES "pei-x86-64" AND NOT exceptions_found))
+    message(FATAL_ERROR "found no GUID or no exception table to look for:\n${headers}")
+  endif()
   if(dump MATCHES "\\.(tls|CRT)")
     message(FATAL_ERROR "C runtime start-up sections present:\n${dump}")
   endif()
@@ -134,6 +167,16 @@ elseif(CHECK STREQUAL "sections")
   list(LENGTH sections count)
   if(count LESS 3)
     message(FATAL_ERROR "could not read the section table:\n${dump}")
+  endif()
+elseif(CHECK STREQUAL "guards")
+  # Control Flow Guard, its load configuration, and CET_COMPAT (debug type 20, bit 0).
+  run_tool(dump ${OBJDUMP} -p ${DLL})
+  if(dump MATCHES "\tGUARD_CF\n.*\nEntry a 0*[1-9a-f][^\n]* Load Conf.*\n 20 +[A-Za-z]+ 00000004 [0-9a-f]+ ([0-9a-f]+)\n")
+    math(EXPR offset "0x${CMAKE_MATCH_1}")
+    file(READ ${DLL} cet OFFSET ${offset} LIMIT 1 HEX)
+  endif()
+  if(NOT cet MATCHES "[13579bdf]$")
+    message(FATAL_ERROR "no Control Flow Guard, load configuration or CET_COMPAT (${cet}):\n${dump}")
   endif()
 elseif(CHECK STREQUAL "version")
   run_tool(rc ${WINDRES} -J coff -O rc -i ${DLL})

@@ -330,5 +330,5 @@ TEST_F(StandIn, RecoversFromAnInvalidatedDeviceAndThenARestartedService) {
   EXPECT_TRUE(hostToldAtLeast(Host::calls + 1));
   const ULONGLONG took = GetTickCount64() - restarted;
   std::printf("a listening host was told %llu ms after the service came back\n", took);
-  EXPECT_LT(took, 4000u) << "within the 2 s look, with the time a move takes here";
+  EXPECT_LT(took, 4000u) << "within the look's 2 s and its 1 s window, with the time a move takes";
 }

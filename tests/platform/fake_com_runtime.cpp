@@ -14,9 +14,6 @@ namespace fake {
 namespace {
 // Work items call into the runtime from threads of their own.
 std::mutex runtimeLock;
-// Held while the timer fires, so that deleting it waits for a tick.
-std::mutex timerLock;
-thread_local DWORD lastError = 0;
 } // namespace
 
 int FakeComRuntime::depth() const {
@@ -32,31 +29,24 @@ void FakeComRuntime::reset() {
   unbalancedUninitialise = 0;
   nextGuid = 1;
   allocationsOutstanding = 0;
-  {
-    std::lock_guard timerGuard(timerLock);
-    timer = nullptr;
-    timerPeriod = 0;
-  }
-  endedThreads.clear();
+  timer = nullptr;
+  timerPeriod = 0;
+  timerWindow = 0;
   exiting = false;
+  mtaUsages = 0;
+  mtaUsageMissing = false;
 }
 
 bool FakeComRuntime::tick() {
-  std::lock_guard guard(timerLock);
-  if (timer == nullptr) {
+  const PTP_TIMER_CALLBACK armed = timer;
+  if (armed == nullptr) {
     return false;
   }
-  timer(nullptr, 1);
+  armed(nullptr, nullptr, nullptr);
   return true;
 }
 
-void endThisThread() {
-  {
-    std::lock_guard guard(runtimeLock);
-    com().endedThreads.insert(GetCurrentThreadId());
-  }
-  pthread_exit(nullptr);
-}
+void endThisThread() { pthread_exit(nullptr); }
 
 int FakeComRuntime::totalDepth() const {
   std::lock_guard guard(runtimeLock);
@@ -189,50 +179,44 @@ void Sleep(DWORD milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-BOOL CreateTimerQueueTimer(HANDLE *timer, HANDLE queue, WAITORTIMERCALLBACK callback, PVOID, DWORD,
-                           DWORD period, unsigned long) {
-  std::lock_guard guard(fake::timerLock);
-  if (queue != nullptr || com().timer != nullptr) {
-    return 0;
-  }
-  com().timer = callback;
-  com().timerPeriod = period;
-  *timer = &com().timer;
-  return 1;
-}
-
-// Deletes the one timer; with INVALID_HANDLE_VALUE, after a tick in
-// progress, as the system does. Without, a tick may still run after it.
-BOOL DeleteTimerQueueTimer(HANDLE, HANDLE timer, HANDLE completion) {
-  std::unique_lock guard(fake::timerLock, std::defer_lock);
-  if (completion == INVALID_HANDLE_VALUE) {
-    guard.lock();
-  }
-  if (timer != &com().timer) {
-    return 0;
-  }
-  com().timer = nullptr;
-  return 1;
-}
-
-// Any thread not ended opens, as a handle that is never signalled.
-HANDLE OpenThread(DWORD, BOOL, DWORD id) {
-  std::lock_guard guard(fake::runtimeLock);
-  if (com().endedThreads.count(id) != 0) {
-    fake::lastError = ERROR_INVALID_PARAMETER;
+// One timer at a time. Closing does not wait for a tick in progress, and
+// neither does the library's: such a tick may still run after it.
+PTP_TIMER CreateThreadpoolTimer(PTP_TIMER_CALLBACK callback, PVOID, PTP_CALLBACK_ENVIRON) {
+  if (com().timer != nullptr) {
     return nullptr;
   }
-  return &com().endedThreads;
+  com().timer = callback;
+  return reinterpret_cast<PTP_TIMER>(&com().timer);
 }
 
-DWORD WaitForSingleObject(HANDLE, DWORD) {
-  constexpr DWORD kWaitTimeout = 258;
-  return kWaitTimeout;
+void SetThreadpoolTimer(PTP_TIMER, PFILETIME due, DWORD period, DWORD window) {
+  com().timerPeriod = due != nullptr ? period : 0;
+  com().timerWindow = due != nullptr ? window : 0;
 }
 
-BOOL CloseHandle(HANDLE) { return 1; }
+void CloseThreadpoolTimer(PTP_TIMER timer) {
+  if (timer == reinterpret_cast<PTP_TIMER>(&com().timer)) {
+    com().timer = nullptr;
+  }
+}
 
-DWORD GetLastError() { return fake::lastError; }
+DWORD GetTickCount() { return com().clock; }
+
+HRESULT CoIncrementMTAUsage(void **cookie) {
+  if (com().mtaUsageMissing) {
+    return E_NOTIMPL;
+  }
+  ++com().mtaUsages;
+  *cookie = &com().mtaUsages;
+  return S_OK;
+}
+
+HRESULT CoDecrementMTAUsage(void *cookie) {
+  if (cookie == &com().mtaUsages) {
+    --com().mtaUsages;
+  }
+  return S_OK;
+}
 
 BOOLEAN RtlDllShutdownInProgress() { return com().exiting ? 1 : 0; }
 

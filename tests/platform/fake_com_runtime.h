@@ -2,14 +2,13 @@
 // runtime functions and the KERNEL32 and ntdll calls the library makes,
 // recorded into the fake service. Like the real runtime, it keeps the
 // component runtime's initialisation per thread; work items go to the fake
-// service; the timer fires when a test ticks it; a test can end a thread
-// or have the process exit.
+// service; the timer fires when a test ticks it; the clock moves when a
+// test moves it; a test can have the process exit.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <map>
-#include <set>
 
 #include "platform/platform.h"
 
@@ -27,16 +26,23 @@ struct FakeComRuntime {
   std::uint32_t nextGuid = 1;
   // CoTaskMemAlloc blocks not given back with CoTaskMemFree.
   int allocationsOutstanding = 0;
-  // The timer queue timer made and not deleted, or null; and its period.
-  WAITORTIMERCALLBACK timer = nullptr;
-  DWORD timerPeriod = 0;
-  // Threads ended by endThisThread; they no longer open.
-  std::set<DWORD> endedThreads;
+  // The thread-pool timer made and not closed, or null; its period and
+  // window once set.
+  std::atomic<PTP_TIMER_CALLBACK> timer{nullptr};
+  std::atomic<DWORD> timerPeriod{0};
+  std::atomic<DWORD> timerWindow{0};
   // What RtlDllShutdownInProgress answers.
   std::atomic<bool> exiting{false};
+  // What GetTickCount answers; never set back, since the library keeps
+  // times across tests.
+  std::atomic<DWORD> clock{1000};
+  // Holds on the multithreaded apartment not given back, and whether
+  // CoIncrementMTAUsage is missing, as before Windows 8.
+  std::atomic<int> mtaUsages{0};
+  bool mtaUsageMissing = false;
 
-  // Calls the timer's callback as the timer's thread would; false when no
-  // timer is armed. DeleteTimerQueueTimer waits for a tick in progress.
+  // Calls the timer's callback as a pool thread would; false when no
+  // timer is armed.
   bool tick();
 
   // Unbalanced initialisations on the calling thread, or on any thread.
@@ -47,8 +53,8 @@ struct FakeComRuntime {
 
 FakeComRuntime &com();
 
-// Ends the calling thread where it stands, as ExitThread or the end of the
-// process would: it never returns, and nothing of it runs again.
+// Ends the calling thread where it stands, as the end of the process
+// does: it never returns, and nothing of it runs again.
 [[noreturn]] void endThisThread();
 
 } // namespace fake
