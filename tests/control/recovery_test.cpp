@@ -143,8 +143,6 @@ TEST_F(RecoveryTest, AFailureThatGoesOnMakesFewLooksAndRecoveryFollowsTheNextTic
 
     audio().clearFaults();
     audio().noDevice = false;
-    audio().device.level = 0.4f;
-    HostRecorder::reset();
     ASSERT_TRUE(com().tick());
     audio().joinWork();
     EXPECT_EQ(VolumeSet(40), S_OK);
