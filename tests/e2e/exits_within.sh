@@ -10,6 +10,8 @@ trap 'rm -f "$output"' EXIT
 program=$!
 until grep -q exiting "$output"; do
   if ! kill -0 "$program" 2>/dev/null; then
+    # It may have said so and ended since the look above.
+    grep -q exiting "$output" && break
     cat "$output"
     wait "$program"
     exit 1
