@@ -13,7 +13,7 @@
 # commit are the same bytes.
 function(quorvel_mingw_dll target)
   target_compile_options(${target} PRIVATE -fno-ident -Os)
-  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  if(QUORVEL_ARCH STREQUAL "x86")
     set(entry _DllMain@12)
     target_compile_options(${target} PRIVATE -fno-asynchronous-unwind-tables)
   else()

@@ -21,7 +21,7 @@ target_link_libraries(Quorvel PRIVATE ole32 kernel32 ntdll)
 # protection or built with Control Flow Guard. The guard needs the load
 # configuration the C runtime would supply; the DLL carries its own, which
 # clang-cl can build (cl has no inline assembly on x64).
-if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+if(QUORVEL_ARCH STREQUAL "x64")
   target_link_options(Quorvel PRIVATE /CETCOMPAT)
   if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     target_sources(Quorvel PRIVATE src/platform/guard_load_config.c)
